@@ -1,0 +1,54 @@
+// Picture: a loaded picture as a value. It knows its natural size and draws itself at any
+// pixel size; pixels are decoded only when drawn, at the size drawn.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+
+namespace pictures {
+
+// Thrown when a file is not a picture that can be read; the message names the file and why.
+class LoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The result of drawing: the pixels, and what went wrong if the data proved corrupt part way.
+struct Rendering {
+    QImage image;
+    QString error; // empty when the picture drew completely
+};
+
+// What a picture is made from. Implementations are immutable once built, so pictures share them.
+class Source {
+public:
+    virtual ~Source() = default;
+    // Natural size in hundredths of a millimetre.
+    virtual double naturalWidth() const = 0;
+    virtual double naturalHeight() const = 0;
+    // Draws the whole picture into an image of exactly `size` device pixels.
+    virtual Rendering render(QSize size) const = 0;
+};
+
+class Picture {
+public:
+    Picture() = default;
+    explicit Picture(std::shared_ptr<const Source> source) : source_(std::move(source)) {}
+
+    bool isNull() const { return !source_; }
+    // Natural size in hundredths of a millimetre (0 for a null picture).
+    double Width() const { return source_ ? source_->naturalWidth() : 0.0; }
+    double Height() const { return source_ ? source_->naturalHeight() : 0.0; }
+    Rendering render(QSize size) const;
+
+    friend bool operator==(const Picture& a, const Picture& b) { return a.source_ == b.source_; }
+
+private:
+    std::shared_ptr<const Source> source_;
+};
+
+} // namespace pictures
