@@ -2,8 +2,7 @@
 
 namespace pictures {
 
-Rendering Picture::render(QSize size) const
-{
+Rendering Picture::render(QSize size) const {
     if (!source_ || size.isEmpty())
         return {};
     return source_->render(size);

@@ -1,0 +1,54 @@
+// Sources drawn from pixels: a raster file's bytes, decoded afresh at each size drawn, or an
+// image already in memory.
+#pragma once
+
+#include "pictures/Picture.h"
+#include "pictures/RasterFormats.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace pictures {
+
+// A pixel counts as 1/96 inch, in hundredths of a millimetre.
+inline constexpr double kHundredthsOfMmPerPixel = 2540.0 / 96.0;
+
+// A GIF, JPEG, BMP or ICO file held in memory.
+class RasterFileSource : public Source {
+public:
+    // Reads the header only; throws LoadError naming `fileName` when it cannot be decoded or
+    // claims a size too large to draw.
+    RasterFileSource(QByteArray bytes, Format format, QString fileName);
+
+    double naturalWidth() const override { return upright_.width() * kHundredthsOfMmPerPixel; }
+    double naturalHeight() const override { return upright_.height() * kHundredthsOfMmPerPixel; }
+    Rendering render(QSize size) const override;
+
+    // Pixel size as shown, after the orientation the file asks for.
+    QSize pixelSize() const { return upright_; }
+
+private:
+    QByteArray bytes_;
+    Format format_;
+    QString fileName_;
+    int imageIndex_ = 0;      // the ICO entry drawn
+    bool transposed_ = false; // stored turned a quarter, so stored width is shown height
+    QSize upright_;
+};
+
+// Pixels already in memory, scaled smoothly to the size drawn.
+class ImageSource : public Source {
+public:
+    explicit ImageSource(const QImage& image);
+
+    double naturalWidth() const override { return image_.width() * kHundredthsOfMmPerPixel; }
+    double naturalHeight() const override { return image_.height() * kHundredthsOfMmPerPixel; }
+    Rendering render(QSize size) const override;
+
+private:
+    QImage image_;
+};
+
+} // namespace pictures
