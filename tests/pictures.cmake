@@ -1,0 +1,2 @@
+lumbrik_test(tst_pictures tst_pictures.cpp)
+target_link_libraries(tst_pictures PRIVATE lumbrik_pictures)
