@@ -1,0 +1,55 @@
+// The application object: the program's folder, its help file, and the bookkeeping of loaded
+// windows that decides when the program ends.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace forms {
+
+class Form;
+
+class Application : public QObject {
+    Q_OBJECT
+public:
+    Application();
+    ~Application() override;
+
+    // The folder that holds the executable, in native form.
+    QString Path() const;
+    QString HelpFile() const { return helpFile_; }
+    void setHelpFile(const QString& file) { helpFile_ = file; }
+
+    int LoadedForms() const { return loadedForms_; }
+    // The window that was made active last among the program's own windows.
+    Form* ActiveForm() const { return activeForm_; }
+    // Destroys the windows that were unloaded and wait for the end of their last event.
+    void DestroyUnloaded();
+
+signals:
+    // The last loaded window was unloaded: the program is over.
+    void lastFormUnloaded();
+
+private:
+    friend class Form;
+    friend class FormWindow;
+    template <class T> friend class FormRef;
+
+    void formLoaded() { ++loadedForms_; }
+    void formUnloaded(std::unique_ptr<Form> form);
+    void formActivated(Form* form) { activeForm_ = form; }
+    void formGone(Form* form);
+
+    QString helpFile_;
+    int loadedForms_ = 0;
+    Form* activeForm_ = nullptr;
+    // Unloaded windows wait here until the event that unloaded them has finished.
+    std::vector<std::unique_ptr<Form>> unloaded_;
+};
+
+inline Application App;
+
+} // namespace forms

@@ -1,0 +1,33 @@
+// DriveListBox: the drives, one of them chosen; choosing another raises Change.
+#pragma once
+
+#include "forms/Control.h"
+#include "forms/Drives.h"
+#include "forms/Event.h"
+
+#include <vector>
+
+class QComboBox;
+
+namespace forms {
+
+class DriveListBox : public Control {
+public:
+    DriveListBox(Form& owner, QWidget* parent);
+
+    // The chosen drive: its mount point.
+    QString Drive() const;
+    void setDrive(const QString& drive);
+    int ListCount() const { return static_cast<int>(drives_.size()); }
+    QString List(int index) const;
+    float Height() const override;
+
+    Event<> Change;
+
+private:
+    int pixelHeight() const override;
+    QComboBox* combo_;
+    std::vector<forms::Drive> drives_;
+};
+
+} // namespace forms

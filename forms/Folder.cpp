@@ -1,0 +1,93 @@
+#include "forms/Folder.h"
+
+#include "forms/Error.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace forms {
+
+namespace {
+
+bool WildcardMatch(QStringView name, QStringView pattern) {
+    // Iterative matcher with backtracking to the last star: linear for the usual "*.ext".
+    qsizetype n = 0, p = 0, star = -1, mark = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == u'?' || pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            mark = n;
+        } else if (star >= 0) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool NameLess(const QString& a, const QString& b) {
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+[[noreturn]] void CannotList(const QString& folder, const std::error_code& error) {
+    throw Error(QStringLiteral("%1: cannot list the folder: %2")
+                    .arg(folder, QString::fromLocal8Bit(error.message().c_str())));
+}
+
+template <class Keep> QStringList ReadEntries(const QString& folder, Keep keep) {
+    std::error_code error;
+    fs::directory_iterator it(fs::path(QFile::encodeName(folder).toStdString()), error);
+    if (error)
+        CannotList(folder, error);
+    QStringList names;
+    for (const fs::directory_iterator end; it != end; it.increment(error)) {
+        const QString name = QFile::decodeName(it->path().filename().c_str());
+        if (name.startsWith(u'.'))
+            continue;
+        if (keep(*it, name))
+            names.append(name);
+    }
+    if (error)
+        CannotList(folder, error);
+    std::sort(names.begin(), names.end(), NameLess);
+    return names;
+}
+
+} // namespace
+
+bool MatchesPattern(const QString& name, const QString& pattern) {
+    for (const QStringView one : QStringView(pattern).split(u';', Qt::SkipEmptyParts))
+        if (WildcardMatch(name, one.trimmed()))
+            return true;
+    return false;
+}
+
+QStringList ReadFileNames(const QString& folder, const QString& pattern) {
+    return ReadEntries(folder, [&](const fs::directory_entry& entry, const QString& name) {
+        // The name is checked first: it costs no system call, the type may cost one.
+        std::error_code ignored;
+        return MatchesPattern(name, pattern) && entry.is_regular_file(ignored);
+    });
+}
+
+QStringList ReadSubfolders(const QString& folder) {
+    return ReadEntries(folder, [](const fs::directory_entry& entry, const QString&) {
+        std::error_code ignored;
+        return entry.is_directory(ignored);
+    });
+}
+
+} // namespace forms

@@ -1,0 +1,256 @@
+#include "forms/Form.h"
+
+#include "forms/FormWindow.h"
+#include "forms/Keys.h"
+#include "forms/Twips.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QWindow>
+
+namespace forms {
+
+namespace {
+
+class KeyPreviewFilter : public QObject {
+public:
+    explicit KeyPreviewFilter(std::function<bool(QObject*, QEvent*)> preview)
+        : preview_(std::move(preview)) {}
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        return event->type() == QEvent::KeyPress && preview_(receiver, event);
+    }
+
+private:
+    std::function<bool(QObject*, QEvent*)> preview_;
+};
+
+Qt::WindowFlags FlagsFor(BorderStyle border) {
+    switch (border) {
+    case BorderStyle::None:
+        return Qt::Window | Qt::FramelessWindowHint;
+    case BorderStyle::FixedDialog:
+        // A dialog frame without a title bar or system menu.
+        return Qt::Dialog | Qt::CustomizeWindowHint;
+    case BorderStyle::FixedSingle:
+    case BorderStyle::Sizable:
+        break;
+    }
+    return Qt::Window;
+}
+
+} // namespace
+
+Form::Form(BorderStyle border, StartUpPosition position, float clientWidth, float clientHeight)
+    : window_(std::make_unique<FormWindow>(*this)), client_(window_->client()), border_(border),
+      position_(position) {
+    window_->setWindowFlags(FlagsFor(border));
+    window_->setAttribute(Qt::WA_QuitOnClose, false);
+    window_->resize(ToPixels(clientWidth), ToPixels(clientHeight));
+    window_->arrange();
+    if (border == BorderStyle::FixedDialog)
+        window_->setFixedSize(window_->size());
+    // A new window opens on the screen of the window the user was working in.
+    if (const Form* active = App.ActiveForm(); active && active->window_->screen()) {
+        window_->winId();
+        window_->windowHandle()->setScreen(active->window_->screen());
+    }
+    keyFilter_ = std::make_unique<KeyPreviewFilter>(
+        [this](QObject* receiver, QEvent* event) { return previewKey(receiver, event); });
+    qApp->installEventFilter(keyFilter_.get());
+}
+
+Form::~Form() {
+    App.formGone(this);
+    if (qApp)
+        qApp->removeEventFilter(keyFilter_.get());
+}
+
+void Form::Load(std::function<void()> unload) {
+    unload_ = std::move(unload);
+    Raise([this] { Form_Load(); });
+}
+
+void Form::UnloadMe() {
+    if (unload_ && !unloading_)
+        unload_();
+}
+
+void Form::beginUnload() {
+    unloading_ = true;
+    window_->hide();
+}
+
+QWidget* Form::window() const {
+    return window_.get();
+}
+QWidget* Form::client() const {
+    return client_;
+}
+QMenuBar* Form::menuBar() {
+    return window_->menuBar();
+}
+
+void Form::ReportFailure(const QString& message) {
+    qWarning("%s", qPrintable(message));
+}
+
+float Form::Width() const {
+    const int pixels = window_->frameGeometry().width();
+    return ToPixels(outerWidth_) == pixels ? outerWidth_ : ToTwips(pixels);
+}
+
+float Form::Height() const {
+    const int pixels = window_->frameGeometry().height();
+    return ToPixels(outerHeight_) == pixels ? outerHeight_ : ToTwips(pixels);
+}
+
+void Form::setWidth(float twips) {
+    outerHeight_ = Height();
+    outerWidth_ = twips;
+    applyOuterSize();
+}
+
+void Form::setHeight(float twips) {
+    outerWidth_ = Width();
+    outerHeight_ = twips;
+    applyOuterSize();
+}
+
+void Form::applyOuterSize() {
+    const QSize frame = window_->frameGeometry().size() - window_->geometry().size();
+    outerPending_ = frame.isNull() || !window_->isVisible();
+    window_->resize(std::max(1, ToPixels(outerWidth_) - frame.width()),
+                    std::max(1, ToPixels(outerHeight_) - frame.height()));
+    window_->arrange();
+}
+
+void Form::frameKnown() {
+    const QSize frame = window_->frameGeometry().size() - window_->geometry().size();
+    if (outerPending_ && window_->isVisible() && !frame.isNull() &&
+        window_->windowState() == Qt::WindowNoState)
+        applyOuterSize();
+}
+
+float Form::ScaleHeight() const {
+    return ToTwips(window_->height() - window_->menuBarHeight());
+}
+
+float Form::ScaleWidth() const {
+    return ToTwips(window_->width());
+}
+
+bool Form::Visible() const {
+    return window_->isVisible();
+}
+
+void Form::setVisible(bool visible) {
+    if (unloading_)
+        return;
+    if (visible)
+        showWindow();
+    else
+        window_->hide();
+}
+
+void Form::showWindow() {
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        if (position_ == StartUpPosition::CenterScreen ||
+            position_ == StartUpPosition::CenterOwner) {
+            const QScreen* screen = window_->screen();
+            const QRect area = screen ? screen->availableGeometry() : QRect();
+            QRect frame = window_->frameGeometry();
+            frame.moveCenter(area.center());
+            window_->move(frame.topLeft());
+        }
+    }
+    switch (requestedState_) {
+    case vbMaximized:
+        // A borderless maximised window covers the whole screen, panels included.
+        if (border_ == BorderStyle::None)
+            window_->showFullScreen();
+        else
+            window_->showMaximized();
+        break;
+    case vbMinimized:
+        window_->showMinimized();
+        break;
+    default:
+        window_->show();
+        break;
+    }
+    window_->raise();
+    window_->activateWindow();
+}
+
+bool Form::Enabled() const {
+    return window_->isEnabled();
+}
+void Form::setEnabled(bool enabled) {
+    window_->setEnabled(enabled);
+}
+
+int Form::WindowState() const {
+    const Qt::WindowStates state = window_->windowState();
+    if (state & Qt::WindowMinimized)
+        return vbMinimized;
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return vbMaximized;
+    return window_->isVisible() ? vbNormal : requestedState_;
+}
+
+void Form::setWindowState(int state) {
+    requestedState_ = state;
+    if (!window_->isVisible())
+        return;
+    showWindow();
+}
+
+QString Form::Caption() const {
+    return window_->windowTitle();
+}
+void Form::setCaption(const QString& caption) {
+    window_->setWindowTitle(caption);
+}
+
+float Form::ScreenObject::Width() const {
+    const QScreen* screen = form.window_->screen();
+    return screen ? ToTwips(screen->geometry().width()) : 0.0f;
+}
+
+float Form::ScreenObject::Height() const {
+    const QScreen* screen = form.window_->screen();
+    return screen ? ToTwips(screen->geometry().height()) : 0.0f;
+}
+
+// The window sees a key before the control that has the focus, once per key press.
+bool Form::previewKey(QObject* receiver, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    if (!keyPreview_ || unloading_ || !widget || widget->window() != window_.get() ||
+        !window_->isEnabled())
+        return false;
+    QWidget* focus = QApplication::focusWidget();
+    const QWidget* first = focus && focus->window() == window_.get() ? focus : window_.get();
+    if (widget != first)
+        return false;
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    const int code = KeyCodeOf(key);
+    int KeyCode = code;
+    int Shift = ShiftOf(key.modifiers());
+    if (code != 0)
+        Raise([&] { Form_KeyDown(KeyCode, Shift); });
+    if (unloading_ || (code != 0 && KeyCode == 0))
+        return true;
+    int KeyAscii = KeyAsciiOf(key);
+    if (KeyAscii != 0) {
+        Raise([&] { Form_KeyPress(KeyAscii); });
+        if (unloading_ || KeyAscii == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace forms

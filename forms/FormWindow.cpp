@@ -1,0 +1,95 @@
+#include "forms/FormWindow.h"
+
+#include "forms/Form.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+
+namespace forms {
+
+ClientArea::ClientArea(Form& form, QWidget* parent) : QWidget(parent), form_(form) {
+    setAutoFillBackground(true);
+}
+
+void ClientArea::arrange() {
+    if (docked_) {
+        const int h = docked_->sizeHint().height();
+        docked_->setGeometry(0, height() - h, width(), h);
+    }
+}
+
+void ClientArea::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+// A click is a press and a release on the window's own surface.
+void ClientArea::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (std::exchange(pressed_, false) && event->button() == Qt::LeftButton &&
+        rect().contains(event->position().toPoint()))
+        form_.Raise([this] { form_.Form_Click(); });
+}
+
+void ClientArea::resizeEvent(QResizeEvent*) {
+    arrange();
+}
+
+FormWindow::FormWindow(Form& form) : form_(form), client_(new ClientArea(form, this)) {}
+
+QMenuBar* FormWindow::menuBar() {
+    if (!menuBar_) {
+        menuBar_ = new QMenuBar(this);
+        menuBar_->setNativeMenuBar(false);
+        arrange();
+    }
+    return menuBar_;
+}
+
+int FormWindow::menuBarHeight() const {
+    return menuBar_ ? menuBar_->heightForWidth(width()) : 0;
+}
+
+void FormWindow::arrange() {
+    const int top = menuBarHeight();
+    if (menuBar_)
+        menuBar_->setGeometry(0, 0, width(), top);
+    client_->setGeometry(0, top, width(), std::max(0, height() - top));
+}
+
+bool FormWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && App.ActiveForm() != &form_ &&
+        !form_.IsUnloading()) {
+        // Activation among the program's own windows; coming back from another program is none.
+        App.formActivated(&form_);
+        form_.Raise([this] { form_.Form_Activate(); });
+    }
+    return QWidget::event(event);
+}
+
+void FormWindow::resizeEvent(QResizeEvent*) {
+    arrange();
+    form_.frameKnown();
+    if (!form_.IsUnloading())
+        form_.Raise([this] { form_.Form_Resize(); });
+}
+
+void FormWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !form_.IsUnloading())
+        form_.Raise([this] { form_.Form_Resize(); });
+}
+
+void FormWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (!form_.IsUnloading())
+        form_.Raise([this] { form_.Form_QueryUnload(); });
+}
+
+void FormWindow::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    form_.Raise([this] { form_.Form_GotFocus(); });
+}
+
+} // namespace forms

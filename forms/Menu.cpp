@@ -1,0 +1,33 @@
+#include "forms/Menu.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+namespace forms {
+
+Menu::Menu(Form& owner, const QString& caption)
+    : Click(owner), owner_(owner), menu_(owner.menuBar()->addMenu(caption)),
+      action_(menu_->menuAction()) {}
+
+Menu::Menu(Menu& parent, const QString& caption)
+    : Click(parent.owner_), owner_(parent.owner_), action_(parent.menu_->addAction(caption)) {
+    QObject::connect(action_, &QAction::triggered, [this] { Click(); });
+}
+
+QString Menu::Caption() const {
+    return action_->text();
+}
+bool Menu::Enabled() const {
+    return action_->isEnabled();
+}
+void Menu::setEnabled(bool enabled) {
+    action_->setEnabled(enabled);
+}
+bool Menu::Visible() const {
+    return action_->isVisible();
+}
+void Menu::setVisible(bool visible) {
+    action_->setVisible(visible);
+}
+
+} // namespace forms

@@ -1,0 +1,61 @@
+// Showing a picture full screen: fitted to the screen, touching two opposite edges, centred.
+#include "viewer/ViewForm.h"
+
+#include "browser/MainForm.h"
+#include "forms/Error.h"
+#include "forms/LoadPicture.h"
+
+#include <QDir>
+
+void ViewForm::Form_Load() {
+    setWindowState(forms::vbMaximized);
+    pic2.setTop(0);
+    pic2.setLeft(0);
+    pic2.setHeight(Screen().Height());
+    pic2.setWidth(Screen().Width());
+    ShowFullScreenPicture(frmMain->File1.FileName());
+}
+
+void ViewForm::ShowFullScreenPicture(const QString& fileName) {
+    QString folder = frmMain->Dir1.Path();
+    if (folder.endsWith(QDir::separator()))
+        folder.chop(1);
+    const QString path = folder + QDir::separator() + fileName;
+    if (fileName.isEmpty())
+        throw forms::Error(QStringLiteral("No picture is selected"));
+    const pictures::Picture picture = forms::LoadPicture(path);
+    const double W = Screen().Width();
+    const double H = Screen().Height();
+    const double rS = W / H;
+    const double w = picture.Width();
+    const double h = picture.Height();
+    if (w <= 0 || h <= 0)
+        throw forms::Error(QStringLiteral("%1: the picture has no size").arg(path));
+    const double rP = w / h;
+    double fw = 0;
+    double fh = 0;
+    if (rP > rS) {
+        fw = W;
+        fh = W / rP;
+    } else {
+        fh = H;
+        fw = H * rP;
+    }
+    pic2.setWidth(static_cast<float>(fw));
+    pic2.setHeight(static_cast<float>(fh));
+    pic2.setTop(static_cast<float>(H / 2 - fh / 2));
+    pic2.setLeft(static_cast<float>(W / 2 - fw / 2));
+    pic2.setPicture(picture);
+    message_.setVisible(false);
+}
+
+void ViewForm::ReportFailure(const QString& message) {
+    message_.setCaption(message);
+    message_.Move(300, 300, std::max(0.0f, Screen().Width() - 600), 600);
+    message_.setVisible(true);
+    message_.widget()->raise();
+}
+
+QString ViewForm::FailureText() const {
+    return message_.Visible() ? message_.Caption() : QString();
+}

@@ -1,0 +1,41 @@
+// frmView, the full-screen viewer: the selected picture fitted to the screen, the arrow keys
+// and the slide show.
+#pragma once
+
+#include "forms/Form.h"
+#include "forms/Image.h"
+#include "forms/Label.h"
+#include "forms/Timer.h"
+#include "forms/Windows.h"
+
+#include <QString>
+
+class ViewForm : public forms::Form {
+public:
+    ViewForm();
+
+    forms::Timer Timer1;
+    forms::Image pic2;
+
+    void ShowFullScreenPicture(const QString& fileName);
+    void ShowNextPicture();
+    void ShowPreviousPicture();
+    void SetSlideInterval(int seconds);
+
+    // Failures show as a line of text on the viewer until the next picture is shown.
+    void ReportFailure(const QString& message) override;
+    QString FailureText() const;
+
+protected:
+    void Form_Load() override;
+    void Form_KeyDown(int& KeyCode, int& Shift) override;
+    void Form_Click() override;
+    void Form_QueryUnload() override;
+
+private:
+    void pic2_Click();
+    void Timer1_Timer();
+    void CloseViewer();
+
+    forms::Label message_;
+};

@@ -1,0 +1,22 @@
+// The viewer as it is when loaded: a borderless window holding the picture box and the timer.
+#include "viewer/ViewForm.h"
+
+#include <QPalette>
+
+ViewForm::ViewForm()
+    : Form(forms::BorderStyle::None, forms::StartUpPosition::WindowsDefault, 6120, 5145),
+      Timer1(*this, 0, false), pic2(*this, client()), message_(*this, client(), QString()) {
+    setCaption("Form2");
+    setKeyPreview(true);
+    // The bands beside the picture show the system's window-background colour.
+    QPalette palette = client()->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    client()->setPalette(palette);
+
+    pic2.Move(0, 0, 6015, 4935);
+    pic2.setStretch(true);
+    message_.setVisible(false);
+
+    Timer1.Tick.bind([this] { Timer1_Timer(); });
+    pic2.Click.bind([this] { pic2_Click(); });
+}
