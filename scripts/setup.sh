@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what Lumbrik needs to build, run and test on Debian 12, with apt-get, when missing.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-svg-dev libwmf-dev libemf2svg-dev
+  fonts-dejavu-core
+  # real-window tests and benchmarks
+  xvfb xauth openbox xdotool x11-utils imagemagick libjpeg-turbo-progs desktop-file-utils
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
