@@ -62,10 +62,13 @@ QImage ForPainting(const QImage& image) {
                                                          : QImage::Format_RGB32);
 }
 
-QImage Fill(QImage image, QSize size) {
-    if (image.size() != size)
-        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return ForPainting(image);
+// Converted before scaling: QImage::scaled() scales a 1-bit image without smoothing and with a
+// black-and-white palette in place of its own.
+QImage Fill(const QImage& image, QSize size) {
+    const QImage converted = ForPainting(image);
+    if (converted.size() == size)
+        return converted;
+    return converted.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace

@@ -142,16 +142,21 @@ QByteArray QtBmp(const QImage& image, int expectedBits) {
     return bytes;
 }
 
+struct IconImage {
+    QImage image;
+    bool png = false; // stored as PNG, as large icons usually are
+};
+
 // Qt writes one image per ICO; several are joined here under one directory.
-QByteArray IcoOf(const QList<QImage>& images) {
+QByteArray IcoOf(const QList<IconImage>& images) {
     QList<QByteArray> entries;
     QList<QByteArray> bodies;
-    for (const QImage& image : images) {
-        const QByteArray single = Encode(image, "ico");
+    for (const IconImage& icon : images) {
+        const QByteArray single = Encode(icon.image, "ico");
         const quint32 size = qFromLittleEndian<quint32>(single.constData() + 6 + 8);
         const quint32 offset = qFromLittleEndian<quint32>(single.constData() + 6 + 12);
-        entries.append(single.mid(6, 16));
-        bodies.append(single.mid(offset, size));
+        entries.append(single.mid(6, 8)); // width, height, colours, reserved, planes, bits
+        bodies.append(icon.png ? Encode(icon.image, "png") : single.mid(offset, size));
     }
     QByteArray bytes;
     AppendLe16(bytes, 0);
@@ -159,10 +164,9 @@ QByteArray IcoOf(const QList<QImage>& images) {
     AppendLe16(bytes, static_cast<quint16>(images.size()));
     quint32 offset = 6 + 16 * static_cast<quint32>(images.size());
     for (int i = 0; i < entries.size(); ++i) {
-        QByteArray entry = entries[i].left(8);
-        AppendLe32(entry, static_cast<quint32>(bodies[i].size()));
-        AppendLe32(entry, offset);
-        bytes += entry;
+        bytes += entries[i];
+        AppendLe32(bytes, static_cast<quint32>(bodies[i].size()));
+        AppendLe32(bytes, offset);
         offset += static_cast<quint32>(bodies[i].size());
     }
     for (const QByteArray& body : bodies)
@@ -284,10 +288,11 @@ private slots:
 
         const QSize bmpSize(64, 48);
         const QImage marked = Marked(bmpSize, red, blue);
+        // Two colours other than black and white, so that a lost palette shows.
+        const QList<QRgb> twoColours{qRgb(255, 0, 0), qRgb(0, 0, 255)};
         QTest::newRow("bmp, 1 bit")
-            << "1.bmp"
-            << QtBmp(Marked(bmpSize, Qt::black, white).convertToFormat(QImage::Format_Mono), 1)
-            << bmpSize << topLeft << QColor(Qt::black) << white;
+            << "1.bmp" << QtBmp(marked.convertToFormat(QImage::Format_Mono, twoColours), 1)
+            << bmpSize << topLeft << red << blue;
         QTest::newRow("bmp, 4 bits")
             << "4.bmp" << QtBmp(marked.convertToFormat(QImage::Format_Indexed8), 4) << bmpSize
             << topLeft << red << blue;
@@ -310,8 +315,14 @@ private slots:
         middle.fill(Qt::yellow);
         const QImage largest =
             Marked(QSize(48, 48), red, white).convertToFormat(QImage::Format_ARGB32);
-        QTest::newRow("ico, the largest of three") << "three.ico" << IcoOf({small, largest, middle})
-                                                   << QSize(48, 48) << topLeft << red << white;
+        QTest::newRow("ico, the largest of three")
+            << "three.ico" << IcoOf({{small}, {largest}, {middle}}) << QSize(48, 48) << topLeft
+            << red << white;
+        const QImage large =
+            Marked(QSize(256, 256), red, white).convertToFormat(QImage::Format_ARGB32);
+        QTest::newRow("ico, the largest stored as PNG")
+            << "png-inside.ico" << IcoOf({{small}, {large, true}}) << QSize(256, 256) << topLeft
+            << red << white;
     }
 
     void loadsAndDrawsEachRasterFormat() {
