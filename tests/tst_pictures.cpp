@@ -178,6 +178,18 @@ QByteArray Jpeg(const QImage& image) {
     return Encode(image, "jpeg", 95);
 }
 
+// Several scans, each followed by further tables: the end-of-data check must walk them all.
+QByteArray ProgressiveJpeg(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    if (!writer.write(image))
+        qFatal("cannot write a progressive JPEG sample: %s", qPrintable(writer.errorString()));
+    return bytes;
+}
+
 QByteArray TestData(const char* name) {
     return ReadFile(QStringLiteral(LUMBRIK_TEST_DATA "/") + QLatin1String(name));
 }
@@ -285,6 +297,9 @@ private slots:
             << QSize(1200, 1600) << QPointF(0.9, 0.1) << red << white;
         QTest::newRow("jpeg, no Exif")
             << "plain.jpg" << jpeg << QSize(400, 300) << topLeft << red << white;
+        QTest::newRow("jpeg, progressive")
+            << "progressive.jpg" << ProgressiveJpeg(Marked(QSize(400, 300), red, white))
+            << QSize(400, 300) << topLeft << red << white;
 
         const QSize bmpSize(64, 48);
         const QImage marked = Marked(bmpSize, red, blue);
