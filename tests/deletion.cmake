@@ -1,0 +1,2 @@
+lumbrik_test(tst_deletion tst_deletion.cpp)
+target_link_libraries(tst_deletion PRIVATE lumbrik_windows)
