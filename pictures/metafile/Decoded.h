@@ -1,0 +1,28 @@
+// What the helper's decoders produce, and how they fail.
+#pragma once
+
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace pictures::metafile {
+
+struct DecodedDrawing {
+    double width = 0; // natural size in hundredths of a millimetre
+    double height = 0;
+    std::string svg; // viewBox covers exactly the picture
+};
+
+// A file that cannot be decoded; the message says why, for a person.
+class DecodeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+DecodedDrawing DecodeWmf(std::span<unsigned char> bytes);
+DecodedDrawing DecodeEmf(std::span<unsigned char> bytes);
+
+// Checks a natural size against the limits the viewer accepts; throws DecodeError otherwise.
+void CheckNaturalSize(double width, double height);
+
+} // namespace pictures::metafile
