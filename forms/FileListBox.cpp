@@ -18,8 +18,8 @@ class FileListWidget : public QListWidget {
 public:
     FileListWidget(QWidget* parent, FileListBox& box) : QListWidget(parent), box_(box) {
         setSelectionMode(QAbstractItemView::SingleSelection);
+        // All entries have one height, so laying out a large folder costs no per-entry measure.
         setUniformItemSizes(true);
-        setLayoutMode(QListView::Batched);
     }
 
 protected:
@@ -75,17 +75,28 @@ FileListBox::FileListBox(Form& owner, QWidget* parent)
         if (row >= 0)
             Click();
     });
-    fill();
+    // A working folder that cannot be listed leaves the list empty; setting the pattern, as
+    // the window does while it loads, reports it.
+    try {
+        fill();
+    } catch (const Error&) {
+    }
 }
 
 void FileListBox::setPath(const QString& path) {
-    path_ = QDir::toNativeSeparators(QDir::cleanPath(path));
+    path_ = QDir::toNativeSeparators(QDir::cleanPath(QDir(path).absolutePath()));
     fill();
 }
 
 void FileListBox::setPattern(const QString& pattern) {
     pattern_ = pattern;
-    fill();
+    // The pattern is taken whether or not the folder can be listed: a folder that cannot is
+    // reported, and the code that set the pattern goes on.
+    try {
+        fill();
+    } catch (const Error& error) {
+        owner().ReportFailure(error.message());
+    }
 }
 
 void FileListBox::Refresh() {
@@ -95,14 +106,8 @@ void FileListBox::Refresh() {
 void FileListBox::fill() {
     const QSignalBlocker quiet(list_);
     list_->clear();
-    QStringList names;
-    try {
-        names = ReadFileNames(path_, pattern_);
-    } catch (...) {
-        list_->reset();
-        throw;
-    }
-    // One pass, without a repaint for each entry.
+    // Read first, then fill in one pass: one insertion and one repaint for the whole folder.
+    const QStringList names = ReadFileNames(path_, pattern_);
     list_->setUpdatesEnabled(false);
     list_->addItems(names);
     list_->setCurrentRow(-1);

@@ -19,6 +19,8 @@ public:
     // leaves the list empty and throws Error, with Path already changed.
     void setPath(const QString& path);
     QString Pattern() const { return pattern_; }
+    // Lists the folder afresh with the new pattern; a folder that cannot be listed leaves the
+    // list empty and is reported through the window, without a throw.
     void setPattern(const QString& pattern);
     // Reads the folder again with the current pattern; afterwards nothing is selected.
     void Refresh();

@@ -37,6 +37,28 @@ bool WildcardMatch(QStringView name, QStringView pattern) {
     return p == pattern.size();
 }
 
+// The `;`-separated patterns, split once for a whole folder. "*.*" stands for every name, as
+// on the system the file list comes from, dot or not.
+class Patterns {
+public:
+    explicit Patterns(const QString& pattern) {
+        for (const QStringView one : QStringView(pattern).split(u';', Qt::SkipEmptyParts)) {
+            const QStringView trimmed = one.trimmed();
+            if (trimmed.isEmpty())
+                continue;
+            patterns_.append(trimmed == u"*.*" ? QStringLiteral("*") : trimmed.toString());
+        }
+    }
+
+    bool matches(QStringView name) const {
+        return std::any_of(patterns_.begin(), patterns_.end(),
+                           [&](const QString& one) { return WildcardMatch(name, one); });
+    }
+
+private:
+    QStringList patterns_;
+};
+
 bool NameLess(const QString& a, const QString& b) {
     const int folded = a.compare(b, Qt::CaseInsensitive);
     return folded != 0 ? folded < 0 : a < b;
@@ -69,17 +91,15 @@ template <class Keep> QStringList ReadEntries(const QString& folder, Keep keep) 
 } // namespace
 
 bool MatchesPattern(const QString& name, const QString& pattern) {
-    for (const QStringView one : QStringView(pattern).split(u';', Qt::SkipEmptyParts))
-        if (WildcardMatch(name, one.trimmed()))
-            return true;
-    return false;
+    return Patterns(pattern).matches(name);
 }
 
 QStringList ReadFileNames(const QString& folder, const QString& pattern) {
+    const Patterns patterns(pattern);
     return ReadEntries(folder, [&](const fs::directory_entry& entry, const QString& name) {
         // The name is checked first: it costs no system call, the type may cost one.
         std::error_code ignored;
-        return MatchesPattern(name, pattern) && entry.is_regular_file(ignored);
+        return patterns.matches(name) && entry.is_regular_file(ignored);
     });
 }
 

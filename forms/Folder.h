@@ -7,7 +7,8 @@
 
 namespace forms {
 
-// True when `name` matches one of the `;`-separated wildcard patterns (* and ?), ignoring case.
+// True when `name` matches one of the `;`-separated wildcard patterns (* and ?), ignoring case;
+// "*.*" matches every name.
 bool MatchesPattern(const QString& name, const QString& pattern);
 
 // The regular files of `folder` (links followed) whose names match `pattern`. Throws Error
