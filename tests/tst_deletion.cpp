@@ -7,13 +7,13 @@
 #include <QFile>
 #include <QMap>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <filesystem>
 #include <functional>
-#include <system_error>
 
 #include <unistd.h>
 
