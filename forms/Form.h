@@ -150,6 +150,8 @@ public:
             form_ = std::move(form);
             App.formLoaded();
             static_cast<Form&>(loaded).Load([this] { unload(); });
+            // A window that unloaded itself while loading lives until its event has ended.
+            return loaded;
         }
         return static_cast<T&>(*form_);
     }

@@ -65,7 +65,11 @@ bool FormWindow::event(QEvent* event) {
         App.formActivated(&form_);
         form_.Raise([this] { form_.Form_Activate(); });
     }
-    return QWidget::event(event);
+    const bool handled = QWidget::event(event);
+    // The window system tells the frame's size once the window is on screen, without a resize.
+    if (event->type() == QEvent::Show || event->type() == QEvent::Move)
+        form_.frameKnown();
+    return handled;
 }
 
 void FormWindow::resizeEvent(QResizeEvent*) {

@@ -10,12 +10,10 @@ namespace forms {
 
 namespace {
 
-// X11 and Wayland report evdev key codes plus 8: 10 to 18 are the main-row 1 to 9, 19 is 0.
-int MainRowDigitByScanCode(const QKeyEvent& event) {
-    static const bool evdev = QGuiApplication::platformName() == QLatin1String("xcb") ||
-                              QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+// Evdev key codes plus 8: 10 to 18 are the main-row 1 to 9, 19 is 0.
+int MainRowDigitByScanCode(const QKeyEvent& event, ScanCodes scanCodes) {
     const quint32 code = event.nativeScanCode();
-    if (!evdev || code < 10 || code > 19)
+    if (scanCodes != ScanCodes::Evdev || code < 10 || code > 19)
         return 0;
     return code == 19 ? vbKey0 : vbKey0 + static_cast<int>(code) - 9;
 }
@@ -54,7 +52,16 @@ int Lookup(auto const& table, int key) {
 
 } // namespace
 
-int KeyCodeOf(const QKeyEvent& event) {
+ScanCodes PlatformScanCodes() {
+    static const ScanCodes scanCodes =
+        QGuiApplication::platformName() == QLatin1String("xcb") ||
+                QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
+            ? ScanCodes::Evdev
+            : ScanCodes::Other;
+    return scanCodes;
+}
+
+int KeyCodeOf(const QKeyEvent& event, ScanCodes scanCodes) {
     const int key = event.key();
     const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
     if (keypad) {
@@ -65,7 +72,7 @@ int KeyCodeOf(const QKeyEvent& event) {
             return code;
         return Lookup(NamedKeys, key);
     }
-    if (const int digit = MainRowDigitByScanCode(event))
+    if (const int digit = MainRowDigitByScanCode(event, scanCodes))
         return digit;
     if (key >= Qt::Key_0 && key <= Qt::Key_9)
         return vbKey0 + (key - Qt::Key_0);
@@ -93,6 +100,8 @@ int KeyAsciiOf(const QKeyEvent& event) {
         return 8;
     case Qt::Key_Tab:
         return 9;
+    case Qt::Key_Delete:
+        return 0;
     default:
         break;
     }
