@@ -55,7 +55,3 @@ void ViewForm::ReportFailure(const QString& message) {
     message_.setVisible(true);
     message_.widget()->raise();
 }
-
-QString ViewForm::FailureText() const {
-    return message_.Visible() ? message_.Caption() : QString();
-}

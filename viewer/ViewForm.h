@@ -24,7 +24,6 @@ public:
 
     // Failures show as a line of text on the viewer until the next picture is shown.
     void ReportFailure(const QString& message) override;
-    QString FailureText() const;
 
 protected:
     void Form_Load() override;

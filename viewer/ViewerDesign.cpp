@@ -1,6 +1,7 @@
 // The viewer as it is when loaded: a borderless window holding the picture box and the timer.
 #include "viewer/ViewForm.h"
 
+#include <QLabel>
 #include <QPalette>
 
 ViewForm::ViewForm()
@@ -15,7 +16,16 @@ ViewForm::ViewForm()
 
     pic2.Move(0, 0, 6015, 4935);
     pic2.setStretch(true);
+
+    // The failure line lies over the picture on a strip of the background, and a click on it
+    // closes the viewer as a click anywhere else does.
     message_.setVisible(false);
+    auto* line = static_cast<QLabel*>(message_.widget());
+    line->setTextFormat(Qt::PlainText);
+    line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    line->setIndent(8);
+    line->setAutoFillBackground(true);
+    line->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     Timer1.Tick.bind([this] { Timer1_Timer(); });
     pic2.Click.bind([this] { pic2_Click(); });
