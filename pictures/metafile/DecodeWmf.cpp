@@ -802,13 +802,14 @@ void Canvas::Text(wmfDrawText_t* t) {
     // With character spacing given, libwmf draws glyph by glyph, the first carrying a box as
     // wide as the string; otherwise it draws the string unmeasured, leaving alignment to us.
     const auto& box = t->bbox;
-    const double boxWidth = std::hypot(box.TR.x - box.TL.x, box.TR.y - box.TL.y);
+    // Measured along the text: for centred text libwmf puts the box's corners diagonally.
+    const double boxWidth = (box.TR.x - box.TL.x) * dirX + (box.TR.y - box.TL.y) * dirY;
     const bool continuing = textRecord_ == played_;
     if (!continuing) {
         textRecord_ = played_;
         textAdvance_ = boxWidth;
     }
-    const bool placed = continuing || boxWidth > 0;
+    const bool placed = continuing || boxWidth > 1e-6;
     const double advance = textAdvance_;
     const double libShift = placed && (libAlign & TA_CENTER) ? -advance / 2 : 0;
     double shift = 0;
