@@ -1,0 +1,100 @@
+// Metafile pictures: how long a ~160 KB EMF and a ~160 KB WMF take to load (the helper process
+// started, fed and answered, its SVG parsed) and to draw in the browser's preview pane and at
+// full screen.
+//
+//   bench_metafiles [--runs N]
+//
+// Uses the committed samples in tests/data/metafiles and the helper built beside this program.
+#include "pictures/metafile/Metafile.h"
+
+#include <QFile>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+struct Stats {
+    double median = 0, min = 0, max = 0;
+};
+
+Stats Time(int runs, const std::function<void()>& work) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms.front(), ms.back()};
+}
+
+void Report(const char* what, const Stats& s) {
+    std::printf("  %-28s median %8.2f ms   min %8.2f   max %8.2f\n", what, s.median, s.min, s.max);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = 20;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[i + 1]));
+    // Drawing text needs a GUI application; a screen does not.
+    std::vector<char*> args(argv, argv + argc);
+    char platformFlag[] = "-platform";
+    char offscreen[] = "offscreen";
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        args.push_back(platformFlag);
+        args.push_back(offscreen);
+    }
+    int count = int(args.size());
+    QGuiApplication app(count, args.data());
+
+    struct Sample {
+        const char* name;
+        pictures::MetafileKind kind;
+    };
+    for (const Sample sample : {Sample{"big-libreoffice.emf", pictures::MetafileKind::Emf},
+                                Sample{"big-libreoffice.wmf", pictures::MetafileKind::Wmf}}) {
+        QFile file(QStringLiteral(LUMBRIK_METAFILE_SAMPLES "/") + sample.name);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(file.fileName()));
+            return 1;
+        }
+        const QByteArray bytes = file.readAll();
+        std::printf("%s (%lld bytes), %d runs\n", sample.name, static_cast<long long>(bytes.size()),
+                    runs);
+
+        pictures::Picture picture;
+        Report("load (helper included)", Time(runs, [&] {
+                   picture = pictures::LoadMetafile(bytes, sample.kind, sample.name);
+               }));
+        std::printf("  natural size %.0f x %.0f hundredths of a mm\n", picture.Width(),
+                    picture.Height());
+        for (const QSize size : {QSize(250, 130), QSize(1920, 1080)}) {
+            const QByteArray label = "render " + QByteArray::number(size.width()) + "x" +
+                                     QByteArray::number(size.height());
+            Report(label.constData(), Time(runs, [&] {
+                       const pictures::Rendering r = picture.render(size);
+                       if (r.image.isNull())
+                           std::abort();
+                   }));
+        }
+        Report("load + render 250x130", Time(runs, [&] {
+                   const pictures::Picture fresh =
+                       pictures::LoadMetafile(bytes, sample.kind, sample.name);
+                   fresh.render(QSize(250, 130));
+               }));
+    }
+    return 0;
+}
