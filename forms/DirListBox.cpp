@@ -43,7 +43,12 @@ QStringList Ancestry(const QString& folder) {
 DirListBox::DirListBox(Form& owner, QWidget* parent)
     : Control(owner, new DirListWidget(parent, *this)), Change(owner),
       list_(static_cast<QListWidget*>(widget())) {
-    go(QDir::currentPath());
+    // A working folder that cannot be listed still becomes the path; the file list, which
+    // lists the same folder, reports it.
+    try {
+        go(QDir::currentPath());
+    } catch (const Error&) {
+    }
 }
 
 void DirListBox::setPath(const QString& path) {

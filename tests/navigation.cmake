@@ -1,0 +1,2 @@
+lumbrik_test(tst_navigation tst_navigation.cpp)
+target_link_libraries(tst_navigation PRIVATE lumbrik_windows)
