@@ -1036,6 +1036,10 @@ std::string Describe(wmf_error_t error) {
     case wmf_E_BadFormat:
     case wmf_E_BadFile:
         return "the file is not a valid WMF picture";
+    case wmf_E_DeviceError:
+    case wmf_E_Glitch:
+    case wmf_E_Assert:
+        return "the file has corrupt drawing records";
     default:
         return "the WMF decoder failed (error " + std::to_string(static_cast<int>(error)) + ")";
     }
