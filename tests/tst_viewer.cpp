@@ -247,6 +247,29 @@ private slots:
         QCOMPARE(frmView->WindowState(), forms::vbMaximized);
     }
 
+    // With two screens, the viewer covers the one that shows the browser (the two-screen run
+    // of this suite).
+    void theViewerOpensOnTheBrowsersScreen() {
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        if (screens.size() < 2)
+            QSKIP("needs a second screen");
+        QScreen* second = screens.at(1);
+        WriteABC();
+        MainForm& browser = BrowserAt(dir_->path());
+        QVERIFY(QTest::qWaitForWindowExposed(browser.window()));
+        browser.window()->move(second->geometry().center());
+        QTRY_COMPARE(browser.window()->screen(), second);
+        browser.File1.setListIndex(0);
+        ClickOn(browser.pic1.widget());
+        QVERIFY(frmView.IsLoaded());
+        QTRY_VERIFY(frmView->Visible());
+        QCOMPARE(frmView->window()->screen(), second);
+        QTRY_COMPARE(frmView->window()->frameGeometry(), second->geometry());
+        // a.jpg, a panorama, spans that screen's width.
+        QCOMPARE(frmView->pic2.Width(), second->geometry().width() * 15.0f);
+        QCOMPARE(frmView->pic2.Left(), 0.0f);
+    }
+
     // --- the fit to the screen -------------------------------------------------------------
 
     void fit_data() {
