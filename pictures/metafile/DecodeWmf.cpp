@@ -543,8 +543,11 @@ std::string Canvas::Stroke(const wmfDC* dc) const {
     const double dash = std::max(width, side / 400);
     const auto dashes = [&](std::initializer_list<double> pattern) {
         std::string list;
-        for (const double d : pattern)
-            list += (list.empty() ? "" : " ") + Num(d * dash);
+        for (const double d : pattern) {
+            if (!list.empty())
+                list += ' ';
+            list += Num(d * dash);
+        }
         return " stroke-dasharray=\"" + list + "\"";
     };
     switch (style) {
@@ -569,8 +572,10 @@ std::string Canvas::Stroke(const wmfDC* dc) const {
 
 std::string Canvas::Points(const wmfD_Coord* points, unsigned count) const {
     std::string d = "M" + P(points[0]);
-    for (unsigned i = 1; i < count; ++i)
-        d += " " + P(points[i]);
+    for (unsigned i = 1; i < count; ++i) {
+        d += ' ';
+        d += P(points[i]);
+    }
     return d;
 }
 
