@@ -13,17 +13,15 @@
 namespace {
 
 // A value rounded to 3 decimal places, a half going to the even neighbour, written in its
-// shortest form with the locale's decimal separator and no grouping.
+// shortest form with the locale's decimal separator and no grouping. Only the separator is the
+// locale's: the digits are written as the byte counts are.
 QString ThreePlaces(double value) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString text = locale.toString(std::nearbyint(value * 1000.0) / 1000.0, 'f', 3);
-    const QString point = locale.decimalPoint();
+    QString text = QString::number(std::nearbyint(value * 1000.0) / 1000.0, 'f', 3);
     while (text.endsWith(u'0'))
         text.chop(1);
-    if (text.endsWith(point))
-        text.chop(point.size());
-    return text;
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text.replace(u'.', QLocale().decimalPoint());
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <utility>
+
 namespace forms {
 
 namespace {
@@ -129,9 +131,21 @@ void Form::applyOuterSize() {
 
 void Form::frameKnown() {
     const QSize frame = window_->frameGeometry().size() - window_->geometry().size();
-    if (outerPending_ && window_->isVisible() && !frame.isNull() &&
-        window_->windowState() == Qt::WindowNoState)
+    if (!window_->isVisible() || frame.isNull() || window_->windowState() != Qt::WindowNoState)
+        return;
+    if (outerPending_)
         applyOuterSize();
+    if (std::exchange(centrePending_, false))
+        centre();
+}
+
+void Form::centre() {
+    const QScreen* screen = window_->screen();
+    if (!screen)
+        return;
+    QRect frame = window_->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window_->move(frame.topLeft());
 }
 
 float Form::ScaleHeight() const {
@@ -160,11 +174,8 @@ void Form::showWindow() {
         shownOnce_ = true;
         if (position_ == StartUpPosition::CenterScreen ||
             position_ == StartUpPosition::CenterOwner) {
-            const QScreen* screen = window_->screen();
-            const QRect area = screen ? screen->availableGeometry() : QRect();
-            QRect frame = window_->frameGeometry();
-            frame.moveCenter(area.center());
-            window_->move(frame.topLeft());
+            centre();
+            centrePending_ = true;
         }
     }
     switch (requestedState_) {

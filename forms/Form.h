@@ -105,6 +105,7 @@ private:
     void showWindow();
     void applyOuterSize();
     void frameKnown();
+    void centre();
     void beginUnload();
     bool previewKey(QObject* receiver, QEvent* event);
 
@@ -117,6 +118,8 @@ private:
     bool shownOnce_ = false;
     // An outer size set before the window system told the frame's size is applied again then.
     bool outerPending_ = false;
+    // A window centred before the window system told its frame is centred again then.
+    bool centrePending_ = false;
     bool unloading_ = false;
     int requestedState_ = vbNormal;
     // Outer size as last set, in twips; read back unchanged while the window keeps that size.

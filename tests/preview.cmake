@@ -1,0 +1,2 @@
+lumbrik_test(tst_preview tst_preview.cpp)
+target_link_libraries(tst_preview PRIVATE lumbrik_windows)

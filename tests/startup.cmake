@@ -1,0 +1,2 @@
+lumbrik_test(tst_startup tst_startup.cpp)
+target_link_libraries(tst_startup PRIVATE lumbrik_windows)
