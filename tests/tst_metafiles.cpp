@@ -12,9 +12,11 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -250,6 +252,25 @@ private slots:
             t.join();
         for (const QImage& image : drawn)
             QCOMPARE(image, expected);
+    }
+
+    // Folders load their previews on worker threads, several at once.
+    void loadsFromManyThreadsAtOnce() {
+        const QByteArray bytes = ReadData("big-libreoffice.wmf");
+        std::vector<double> widths(3);
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (double& width : widths)
+            threads.emplace_back(QThread::create([&bytes, &width] {
+                width = pictures::metafile::LoadMetafile(bytes, MetafileKind::Wmf, "big.wmf",
+                                                         RealHelper())
+                            .Width();
+            }));
+        for (auto& thread : threads)
+            thread->start();
+        for (auto& thread : threads)
+            QVERIFY(thread->wait(20000));
+        for (const double width : widths)
+            QCOMPARE(width, 18700.0);
     }
 
     // The viewer's own entry point finds the helper beside the program.
