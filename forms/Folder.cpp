@@ -46,16 +46,30 @@ public:
             const QStringView trimmed = one.trimmed();
             if (trimmed.isEmpty())
                 continue;
-            patterns_.append(trimmed == u"*.*" ? QStringLiteral("*") : trimmed.toString());
+            add(trimmed == u"*.*" ? QStringLiteral("*") : trimmed.toString());
         }
     }
 
     bool matches(QStringView name) const {
-        return std::any_of(patterns_.begin(), patterns_.end(),
+        return std::any_of(suffixes_.begin(), suffixes_.end(),
+                           [&](const QString& suffix) {
+                               return name.endsWith(suffix, Qt::CaseInsensitive);
+                           }) ||
+               std::any_of(patterns_.begin(), patterns_.end(),
                            [&](const QString& one) { return WildcardMatch(name, one); });
     }
 
 private:
+    // "*.gif" and its like, the usual case, are matched as a plain suffix.
+    void add(const QString& pattern) {
+        const QStringView rest = QStringView(pattern).mid(1);
+        if (pattern.startsWith(u'*') && !rest.contains(u'*') && !rest.contains(u'?'))
+            suffixes_.append(rest.toString());
+        else
+            patterns_.append(pattern);
+    }
+
+    QStringList suffixes_;
     QStringList patterns_;
 };
 

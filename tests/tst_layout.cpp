@@ -5,6 +5,7 @@
 #include "forms/Twips.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -85,6 +86,8 @@ private slots:
     void arrangeControls();
     void minimumHeight_data();
     void minimumHeight();
+    void paneWithoutRoomStaysHidden_data();
+    void paneWithoutRoomStaysHidden();
     void burstOfResizesGivesOnePass();
     void windowStateChange_data();
     void windowStateChange();
@@ -188,6 +191,47 @@ void LayoutTest::minimumHeight() {
     // A window at its minimum is left as it is.
     form.ArrangeControls();
     QCOMPARE(form.Height(), minimum);
+}
+
+void LayoutTest::paneWithoutRoomStaysHidden_data() {
+    QTest::addColumn<bool>("fileSelected");
+    QTest::newRow("no file selected") << false;
+    QTest::newRow("a file selected") << true;
+}
+
+// With a menu bar that wraps onto several lines, the minimum height leaves the preview box a
+// negative height.
+void LayoutTest::paneWithoutRoomStaysHidden() {
+    QFETCH(bool, fileSelected);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    support::WritePicture(folder.filePath("a.jpg"), 40, 30);
+    const QFont normal = QApplication::font();
+    QFont large = normal;
+    large.setPixelSize(48);
+    QApplication::setFont(large);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(normal); });
+
+    MainForm& form = *frmMain;
+    QVERIFY(Show(form));
+    form.Dir1.setPath(folder.path());
+    if (fileSelected)
+        form.File1.setListIndex(0);
+    form.setWidth(1000);
+    form.setHeight(1000);
+    QVERIFY(form.Timer1.Enabled());
+    // One pass sets the minimum size, the next finds it kept.
+    PassCounter counter(form.pic1.widget());
+    QTRY_VERIFY(counter.passes >= 1 && !form.Timer1.Enabled());
+    QTest::qWait(250);
+    QTRY_VERIFY(!form.Timer1.Enabled());
+
+    QCOMPARE(form.Width(), 2000.0f);
+    QCOMPARE(form.Height(), form.statbar.Height() + form.filter.Height() + 2500);
+    QVERIFY2(form.pic1.Height() < 0, "the menu bar did not take the preview box's room");
+    QVERIFY(!form.pic1.Visible());
+    QVERIFY(!form.pic1.widget()->isVisible());
 }
 
 void LayoutTest::burstOfResizesGivesOnePass() {

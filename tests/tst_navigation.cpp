@@ -105,6 +105,8 @@ private slots:
     void openingAFolder();
     void fileList_data();
     void fileList();
+    void patternSetByCaller_data();
+    void patternSetByCaller();
     void filterChoiceChangesNothing();
     void unlistableFolder_data();
     void unlistableFolder();
@@ -266,6 +268,37 @@ void NavigationTest::fileList() {
     QCOMPARE(form.File1.Path(), form.Dir1.Path());
     QCOMPARE(Entries(form.File1), listed);
     QCOMPARE(form.File1.ListIndex(), -1);
+}
+
+// The file list's Pattern property beyond the window's own pattern: wildcards anywhere, several
+// patterns, and "*.*" for every file.
+void NavigationTest::patternSetByCaller_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("listed");
+
+    // The folder holds: a.jpg, notes.txt, README, x.tar.gz, ab.GIF, abc.gif
+    QTest::newRow("every file") << "*.*" << QStringList{"a.jpg",     "ab.GIF", "abc.gif",
+                                                        "notes.txt", "README", "x.tar.gz"};
+    QTest::newRow("everything") << "*" << QStringList{"a.jpg",     "ab.GIF", "abc.gif",
+                                                      "notes.txt", "README", "x.tar.gz"};
+    QTest::newRow("one character") << "?b.gif" << QStringList{"ab.GIF"};
+    QTest::newRow("star inside") << "a*c.GIF" << QStringList{"abc.gif"};
+    QTest::newRow("two stars") << "*.t*.*" << QStringList{"x.tar.gz"};
+    QTest::newRow("whole name, any case") << "readme" << QStringList{"README"};
+    QTest::newRow("several, spaced") << "*.txt; *.gz" << QStringList{"notes.txt", "x.tar.gz"};
+    QTest::newRow("no wildcard part") << ".gif" << QStringList{};
+}
+
+void NavigationTest::patternSetByCaller() {
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, listed);
+
+    for (const char* name : {"README", "x.tar.gz", "ab.GIF", "abc.gif"})
+        QVERIFY(MakeFile(root_ + '/' + name));
+    MainForm& form = *frmMain;
+    form.File1.setPattern(pattern);
+    QCOMPARE(form.File1.Pattern(), pattern);
+    QCOMPARE(Entries(form.File1), listed);
 }
 
 void NavigationTest::filterChoiceChangesNothing() {

@@ -1,0 +1,2 @@
+add_executable(bench_folder bench_folder.cpp)
+target_link_libraries(bench_folder PRIVATE lumbrik_windows)
