@@ -13,11 +13,13 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <list>
+#include <memory>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -147,6 +149,15 @@ std::vector<unsigned char> WithoutEmptyPolygons(std::span<const unsigned char> b
         at += std::size_t{words} * 2;
     }
     out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(std::min(at, b.size())), b.end());
+    // libwmf checks the header's largest record against the length of the file.
+    if (out.size() != b.size() && start >= kStandardHeaderSize) {
+        std::uint32_t largest = 0;
+        for (const Record& r : ReadRecords(out, start))
+            largest = std::max<std::uint32_t>(largest, 3 + r.params.size() / 2);
+        for (int i = 0; i < 4; ++i)
+            out[start - kStandardHeaderSize + 12 + i] =
+                static_cast<unsigned char>(largest >> (8 * i));
+    }
     return out;
 }
 
@@ -228,12 +239,20 @@ const char* CodepageOf(unsigned charset) {
     }
 }
 
+struct IconvCloser {
+    void operator()(iconv_t cd) const {
+        if (cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd);
+    }
+};
+
 // Metafile text is in the code page of its font's character set.
 std::string ToUtf8(const char* text, unsigned charset) {
     std::string in = text ? text : "";
     if (in.empty())
         return in;
-    iconv_t cd = iconv_open("UTF-8", CodepageOf(charset));
+    const std::unique_ptr<void, IconvCloser> converter(iconv_open("UTF-8", CodepageOf(charset)));
+    iconv_t cd = converter.get();
     std::string out;
     if (cd != reinterpret_cast<iconv_t>(-1)) {
         out.resize(in.size() * 4 + 8);
@@ -250,7 +269,6 @@ std::string ToUtf8(const char* text, unsigned charset) {
             ++src;
             --srcLeft;
         }
-        iconv_close(cd);
         out.resize(out.size() - dstLeft);
         return out;
     }
