@@ -16,6 +16,7 @@
 #include <csignal>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace pictures::metafile {
 namespace {
