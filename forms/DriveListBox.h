@@ -1,4 +1,5 @@
-// DriveListBox: the drives, one of them chosen; choosing another raises Change.
+// DriveListBox: the drives, one of them chosen; choosing another raises Change. At start the
+// drive of the working folder is chosen.
 #pragma once
 
 #include "forms/Control.h"
@@ -25,6 +26,8 @@ public:
     Event<> Change;
 
 private:
+    // Lists the recognised drives, `chosen` among them and chosen, without raising Change.
+    void fill(const QString& chosen);
     int pixelHeight() const override;
     QComboBox* combo_;
     std::vector<forms::Drive> drives_;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -83,6 +84,26 @@ bool NameLess(const QString& a, const QString& b) {
                     .arg(folder, QString::fromLocal8Bit(error.message().c_str())));
 }
 
+// An entry's name, decoded only when it is asked for: a folder list skips most entries of a
+// large folder by their type alone.
+class EntryName {
+public:
+    explicit EntryName(const char* raw) : raw_(raw) {}
+    const QString& text() {
+        if (!decoded_) {
+            text_ = QFile::decodeName(raw_);
+            decoded_ = true;
+        }
+        return text_;
+    }
+
+private:
+    const char* raw_;
+    QString text_;
+    bool decoded_ = false;
+};
+
+// The names of the entries of `folder` that are not hidden and that `keep` keeps, sorted.
 template <class Keep> QStringList ReadEntries(const QString& folder, Keep keep) {
     std::error_code error;
     fs::directory_iterator it(fs::path(QFile::encodeName(folder).toStdString()), error);
@@ -90,11 +111,13 @@ template <class Keep> QStringList ReadEntries(const QString& folder, Keep keep) 
         CannotList(folder, error);
     QStringList names;
     for (const fs::directory_iterator end; it != end; it.increment(error)) {
-        const QString name = QFile::decodeName(it->path().filename().c_str());
-        if (name.startsWith(u'.'))
+        const std::string& path = it->path().native();
+        const char* raw = path.c_str() + path.rfind('/') + 1;
+        if (*raw == '.')
             continue;
+        EntryName name(raw);
         if (keep(*it, name))
-            names.append(name);
+            names.append(name.text());
     }
     if (error)
         CannotList(folder, error);
@@ -110,15 +133,15 @@ bool MatchesPattern(const QString& name, const QString& pattern) {
 
 QStringList ReadFileNames(const QString& folder, const QString& pattern) {
     const Patterns patterns(pattern);
-    return ReadEntries(folder, [&](const fs::directory_entry& entry, const QString& name) {
+    return ReadEntries(folder, [&](const fs::directory_entry& entry, EntryName& name) {
         // The name is checked first: it costs no system call, the type may cost one.
         std::error_code ignored;
-        return patterns.matches(name) && entry.is_regular_file(ignored);
+        return patterns.matches(name.text()) && entry.is_regular_file(ignored);
     });
 }
 
 QStringList ReadSubfolders(const QString& folder) {
-    return ReadEntries(folder, [](const fs::directory_entry& entry, const QString&) {
+    return ReadEntries(folder, [](const fs::directory_entry& entry, EntryName&) {
         std::error_code ignored;
         return entry.is_directory(ignored);
     });

@@ -112,6 +112,7 @@ private slots:
     void unlistableFolder();
     void driveRemembersLastFolder();
     void choosingADrive();
+    void openingTheDriveList();
     void escapeEndsProgram_data();
     void escapeEndsProgram();
     void exitEndsProgram();
@@ -422,6 +423,27 @@ void NavigationTest::choosingADrive() {
     QCOMPARE(form.File1.Path(), form.Dir1.Path());
     QCOMPARE(Entries(form.File1), QStringList{"p.jpg"});
     QCOMPARE(form.File1.ListIndex(), -1);
+}
+
+// Opening the list reads the mounted volumes again; the choice stays and nothing moves.
+void NavigationTest::openingTheDriveList() {
+    MainForm& form = *frmMain;
+    QVERIFY(ShowActive(form));
+    form.File1.setListIndex(0);
+    const QString drive = form.Drive1.Drive();
+    const int drives = form.Drive1.ListCount();
+
+    auto* combo = qobject_cast<QComboBox*>(form.Drive1.widget());
+    QVERIFY(combo);
+    combo->showPopup();
+    QTRY_VERIFY(combo->view()->isVisible());
+    QCOMPARE(form.Drive1.Drive(), drive);
+    QCOMPARE(form.Drive1.ListCount(), drives);
+    QCOMPARE(combo->currentText(), combo->itemText(combo->findData(drive)));
+    combo->hidePopup();
+
+    QCOMPARE(form.Dir1.Path(), Native(root_));
+    QCOMPARE(form.File1.ListIndex(), 0);
 }
 
 void NavigationTest::escapeEndsProgram_data() {
