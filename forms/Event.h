@@ -16,7 +16,9 @@ public:
     bool isBound() const { return static_cast<bool>(handler_); }
 
     void operator()(Args... args) const {
-        if (handler_)
+        // An unloaded window runs no more handlers, though its controls live until the event
+        // that unloaded it ends (a timer tick due at the same moment arrives then).
+        if (handler_ && !owner_.IsUnloading())
             owner_.Raise([&] { handler_(args...); });
     }
 

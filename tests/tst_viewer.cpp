@@ -497,6 +497,21 @@ private slots:
         QCOMPARE(ShownFile(), QStringLiteral("c.jpg"));
     }
 
+    // A tick that comes due together with the close (the program was busy) moves nothing:
+    // the show ends with the window, and the browser keeps the file last shown.
+    void aTickDueAtTheCloseDoesNothing() {
+        WriteABC();
+        OpenViewerOn(1);
+        PressKey(Qt::Key_1);
+        const QPointer<QWidget> viewer = frmView->window();
+        QTimer::singleShot(900, Qt::PreciseTimer, [] { PressKey(Qt::Key_Escape); });
+        QTest::qSleep(1300); // busy: the close and the tick are both due when the loop resumes
+        QTRY_VERIFY(viewer.isNull());
+        QVERIFY(!frmView.IsLoaded());
+        QVERIFY(frmMain->Visible());
+        QCOMPARE(frmMain->File1.ListIndex(), 1);
+    }
+
     // --- closing ---------------------------------------------------------------------------
 
     void closing_data() {
