@@ -1,5 +1,6 @@
 // Lumbrik: a picture browser and viewer. Starts at the splash window; ends when the last
-// window is unloaded.
+// window is unloaded. One optional argument names a picture or a folder to open.
+#include "app/GivenPath.h"
 #include "forms/Application.h"
 #include "splash/SplashForm.h"
 
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -34,6 +36,15 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(&forms::App, &forms::Application::lastFormUnloaded, &application,
                      &QApplication::quit, Qt::QueuedConnection);
+
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 2) {
+        std::fputs("Usage: Lumbrik [picture or folder]\n", stderr);
+        return 2;
+    }
+    std::optional<GivenPath> given;
+    if (arguments.size() == 2)
+        given.emplace(arguments.at(1));
 
     frmSplash->setVisible(true);
     const int status = QApplication::exec();

@@ -1,0 +1,19 @@
+# The real-window suite: the built program under Xvfb and openbox, driven with xdotool.
+# It saves its screenshots of the browser and of the full-screen viewer into the build folder.
+if(LUMBRIK_E2E)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME e2e
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run_e2e.py
+                   $<TARGET_FILE:Lumbrik> ${CMAKE_BINARY_DIR}/screenshots)
+  set_tests_properties(e2e PROPERTIES TIMEOUT 120 RUN_SERIAL ON)
+endif()
+
+# Installing into a scratch prefix puts every file in its standard place.
+add_test(NAME install
+         COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                 -DPREFIX=${CMAKE_CURRENT_BINARY_DIR}/install-check
+                 -DCMAKE_INSTALL_BINDIR=${CMAKE_INSTALL_BINDIR}
+                 -DCMAKE_INSTALL_LIBEXECDIR=${CMAKE_INSTALL_LIBEXECDIR}
+                 -DCMAKE_INSTALL_DATADIR=${CMAKE_INSTALL_DATADIR}
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/e2e/check_install.cmake)
+set_tests_properties(install PROPERTIES TIMEOUT 60)

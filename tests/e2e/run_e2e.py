@@ -1,0 +1,587 @@
+#!/usr/bin/env python3
+"""Drives the built program in a real X server as a person would: xdotool keys and clicks,
+checked against screenshots and the window system's view of the windows.
+
+Usage: run_e2e.py PROGRAM [SCREENSHOT_FOLDER]
+The screenshots of the browser and of the full-screen viewer (browser.png, fullscreen.png)
+are saved to the folder named by the environment variable LUMBRIK_SCREENSHOTS, else to
+SCREENSHOT_FOLDER, else to the current folder.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SCREEN_W, SCREEN_H = 1280, 800
+CONVERT = "/usr/bin/convert"  # Debian's ImageMagick, whatever else is first on PATH
+IMPORT = "/usr/bin/import"
+TWIPS_PER_PIXEL = 15
+DOUBLE_CLICK_INTERVAL = 0.5  # seconds; Qt's default is 400 ms
+
+# Solid colours that nothing else on the screen uses, one per picture.
+RED = (255, 0, 0)
+GREEN = (0, 255, 0)
+BLUE = (0, 0, 255)
+PICTURES = [
+    # name, width, height, colour; the file list sorts them by name
+    ("a-red.bmp", 320, 240, RED),
+    ("b-green.gif", 240, 320, GREEN),
+    ("c-blue.bmp", 400, 200, BLUE),
+]
+
+started = time.monotonic()
+
+
+def log(message):
+    print(f"[{time.monotonic() - started:6.2f}s] {message}", flush=True)
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+    log("ok: " + message)
+
+
+def poll(what, probe, timeout=10.0, interval=0.05):
+    """Calls probe until it returns something true; fails with `what` after `timeout` s."""
+    begun = time.monotonic()
+    deadline = begun + timeout
+    while True:
+        value = probe()
+        if value:
+            if time.monotonic() - begun > 1:
+                log(f"waited {time.monotonic() - begun:.1f} s for {what}")
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out after {timeout:.0f} s waiting for {what}")
+        time.sleep(interval)
+
+
+class Display:
+    """Xvfb with openbox on a free display number."""
+
+    def __init__(self, workdir):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset"],
+            pass_fds=[write_end], stdout=subprocess.DEVNULL,
+            stderr=open(os.path.join(workdir, "xvfb.log"), "w"))
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    raise Failure("Xvfb did not start (see xvfb.log)")
+                number += chunk
+        self.name = ":" + number.decode().strip()
+        self.env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb",
+                        LC_ALL="C.UTF-8")
+        self.env.pop("WAYLAND_DISPLAY", None)
+        log(f"Xvfb on {self.name}")
+        self.wm = subprocess.Popen(
+            ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
+            stderr=open(os.path.join(workdir, "openbox.log"), "w"))
+        poll("openbox to manage the screen",
+             lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                              check=False))
+        log("openbox is running")
+
+    def run(self, command, check=True):
+        result = subprocess.run(command, env=self.env, capture_output=True, text=True)
+        if check and result.returncode != 0:
+            raise Failure(f"{' '.join(command)} failed: {result.stderr.strip()}")
+        return result.stdout
+
+    def close(self):
+        for process in (self.wm, self.xvfb):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+
+    # --- input, as a person gives it
+    def key(self, *keys):
+        log("key " + " ".join(keys))
+        self.run(["xdotool", "key", "--delay", "60", *keys])
+
+    def click(self, x, y, repeat=1):
+        log(f"click{' x' + str(repeat) if repeat > 1 else ''} at {x},{y}")
+        self.run(["xdotool", "mousemove", str(x), str(y)])
+        self.run(["xdotool", "click", "--repeat", str(repeat), "--delay", "80", "1"])
+
+    # --- what the window system knows
+    def windows(self, name=None):
+        """Visible top-level windows of the program, optionally by exact title."""
+        command = ["xdotool", "search", "--onlyvisible"]
+        command += ["--name", f"^{name}$"] if name is not None else ["--class", "^Lumbrik$"]
+        return [int(w) for w in self.run(command, check=False).split()]
+
+    def title(self, window):
+        return self.run(["xdotool", "getwindowname", str(window)], check=False).rstrip("\n")
+
+    def active(self):
+        out = self.run(["xdotool", "getactivewindow"], check=False).strip()
+        return int(out) if out else None
+
+    def geometry(self, window):
+        """Client area of a window on the screen: x, y, width, height; None once it is gone."""
+        info = {}
+        for line in self.run(["xwininfo", "-id", str(window)], check=False).splitlines():
+            if ":" in line:
+                key, _, value = line.partition(":")
+                info[key.strip()] = value.strip()
+        if "Width" not in info:
+            return None
+        return (int(info["Absolute upper-left X"]), int(info["Absolute upper-left Y"]),
+                int(info["Width"]), int(info["Height"]))
+
+    def states(self, window):
+        return self.run(["xprop", "-id", str(window), "_NET_WM_STATE"], check=False)
+
+    def screenshot(self, save_as=None):
+        data = subprocess.run([IMPORT, "-display", self.name, "-window", "root", "-depth", "8",
+                               "ppm:-"], env=self.env, capture_output=True, check=True).stdout
+        if save_as:
+            subprocess.run([CONVERT, "ppm:-", save_as], input=data, check=True)
+            log(f"saved {save_as}")
+        return Shot(data)
+
+
+class Shot:
+    """A screenshot as 8-bit RGB rows."""
+
+    def __init__(self, ppm):
+        fields = []
+        position = 0
+        while len(fields) < 4:
+            while ppm[position:position + 1].isspace():
+                position += 1
+            end = position
+            while not ppm[end:end + 1].isspace():
+                end += 1
+            fields.append(ppm[position:end])
+            position = end
+        position += 1
+        if fields[0] != b"P6" or int(fields[3]) != 255:
+            raise Failure("unexpected screenshot format")
+        self.width, self.height = int(fields[1]), int(fields[2])
+        stride = self.width * 3
+        self.rows = [ppm[position + y * stride:position + (y + 1) * stride]
+                     for y in range(self.height)]
+
+    def pixel(self, x, y):
+        row = self.rows[y]
+        return tuple(row[x * 3:x * 3 + 3])
+
+    def box(self, colour, region=None):
+        """Bounding box (left, top, right, bottom; inclusive) of the pixels of `colour`,
+        within region (left, top, right, bottom; exclusive end), or None."""
+        left, top, right, bottom = region or (0, 0, self.width, self.height)
+        left, top = max(left, 0), max(top, 0)
+        right, bottom = min(right, self.width), min(bottom, self.height)
+        pattern = bytes(colour)
+        found = None
+        for y in range(top, bottom):
+            row = self.rows[y]
+            start = row.find(pattern, left * 3, right * 3)
+            while start != -1 and start % 3:
+                start = row.find(pattern, start + 1, right * 3)
+            if start == -1:
+                continue
+            end = row.rfind(pattern, left * 3, right * 3)
+            while end % 3:
+                end = row.rfind(pattern, left * 3, end + 2)
+            x0, x1 = start // 3, end // 3
+            if found is None:
+                found = [x0, y, x1, y]
+            else:
+                found = [min(found[0], x0), found[1], max(found[2], x1), y]
+        return tuple(found) if found else None
+
+    def region(self, left, top, right, bottom):
+        return b"".join(row[left * 3:right * 3] for row in self.rows[top:bottom])
+
+    def dark_pixels(self, left, top, right, bottom):
+        """How many pixels of the region are dark, as text is."""
+        data = self.region(left, top, right, bottom)
+        return sum(1 for i in range(0, len(data), 3) if data[i] + data[i + 1] + data[i + 2] < 240)
+
+
+def splash_windows(display):
+    """The splash or About window, known by its size: it has no caption of its own (the
+    window system may show the program's name), and the menus have none either."""
+    def is_splash(window):
+        geometry = display.geometry(window)
+        return (geometry and abs(geometry[2] - 6765 / TWIPS_PER_PIXEL) <= 1
+                and abs(geometry[3] - 3615 / TWIPS_PER_PIXEL) <= 1)
+    return [w for w in display.windows() if is_splash(w)]
+
+
+def box_text(box):
+    if not box:
+        return "none"
+    return f"{box[0]},{box[1]}..{box[2]},{box[3]} ({box[2] - box[0] + 1}x{box[3] - box[1] + 1})"
+
+
+class Program:
+    def __init__(self, display, binary, cwd, arguments=()):
+        self.display = display
+        log(f"start {binary} {' '.join(arguments)} in {cwd}")
+        self.process = subprocess.Popen([binary, *arguments], cwd=cwd, env=display.env)
+
+    def wait_exit(self, timeout=10.0):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the program did not end within {timeout:.0f} s") from None
+
+    def kill(self):
+        if self.process.poll() is not None:
+            log(f"the program ended with status {self.process.returncode}")
+        else:
+            self.process.kill()
+            self.process.wait()
+
+
+class Browser:
+    """Positions in the browser window, from its client geometry and the layout's rules."""
+
+    def __init__(self, display):
+        self.display = display
+        self.shown_and_active()
+        self.x, self.y, self.w, self.h = display.geometry(self.window)
+        log(f"browser client area {self.x},{self.y} {self.w}x{self.h}")
+
+    def shown_and_active(self):
+        found = poll("the browser window \"Image Viewer\"",
+                     lambda: self.display.windows("Image Viewer"))
+        self.window = found[0]
+        poll("the browser to be the active window", lambda: self.display.active() == self.window)
+
+    def lists_top(self, shot):
+        """Top of the file list's white area: the lowest white run of its column, found going
+        up from the status bar."""
+        column = self.x + 50 // TWIPS_PER_PIXEL + 100  # right of the short names
+        y = self.y + self.h - 1
+        while y > self.y and shot.pixel(column, y) != (255, 255, 255):
+            y -= 1
+        while y > self.y and shot.pixel(column, y) == (255, 255, 255):
+            y -= 1
+        return y + 1
+
+    def file_row(self, shot, index):
+        """Screen point on the name of the index-th file (rows of about 17 pixels at most)."""
+        top = self.lists_top(shot)
+        return self.x + 50 // TWIPS_PER_PIXEL + 14, top + 7 + index * 14
+
+    def status_region(self):
+        # The status bar: the bottom strip of the client area, below the lists.
+        return (self.x + 2, self.y + self.h - 16, self.x + self.w - 20, self.y + self.h - 2)
+
+    def pane_region(self):
+        return (self.x, self.y, self.x + self.w, self.y + self.h)
+
+    def pane_centre_x(self):
+        # The pane spans 50 twips from the left to 200 twips short of the window's outer
+        # width, which is the client width and the frame's 1-pixel sides.
+        left = 50 / TWIPS_PER_PIXEL
+        right = (self.w + 2) - 200 / TWIPS_PER_PIXEL
+        return self.x + (left + right) / 2
+
+
+def make_pictures(folder):
+    for name, width, height, colour in PICTURES:
+        subprocess.run([CONVERT, "-size", f"{width}x{height}",
+                        "xc:rgb({},{},{})".format(*colour), os.path.join(folder, name)],
+                       check=True)
+
+
+def centred(box, centre_x=None, centre_y=None, tolerance=1.5):
+    cx = (box[0] + box[2]) / 2
+    cy = (box[1] + box[3]) / 2
+    return ((centre_x is None or abs(cx - centre_x) <= tolerance)
+            and (centre_y is None or abs(cy - centre_y) <= tolerance))
+
+
+def aspect_kept(box, width, height, tolerance=0.03):
+    w = box[2] - box[0] + 1
+    h = box[3] - box[1] + 1
+    return abs((w / h) / (width / height) - 1) <= tolerance
+
+
+def main_journey(display, binary, folder, shots):
+    """The typical event: splash, browser, preview, full screen, slide show, back, deletion,
+    About, and Escape ending the program."""
+    program = Program(display, binary, folder)
+    try:
+        splash = poll("the splash window", lambda: splash_windows(display))
+        check(not display.windows("Image Viewer"), "the splash shows before the browser")
+        browser = Browser(display)
+        check(not [w for w in display.windows() if w == splash[0]],
+              "the splash has closed once the browser is shown")
+
+        shot = display.screenshot()
+        status = browser.status_region()
+        check(shot.dark_pixels(*status) == 0, "the status bar is empty before a file is chosen")
+
+        # Click the first file's name: its preview fills the pane's height, centred across.
+        first_file = browser.file_row(shot, 0)  # found while no row is highlighted
+        display.click(*first_file)
+        red = poll("the red preview", lambda: display.screenshot().box(RED, browser.pane_region()))
+        shot = display.screenshot(os.path.join(shots, "browser.png"))
+        red = shot.box(RED, browser.pane_region())
+        log("red preview " + box_text(red))
+        check(aspect_kept(red, 320, 240), "the preview keeps the picture's aspect ratio")
+        check(centred(red, centre_x=browser.pane_centre_x()),
+              "the preview is centred across the pane")
+        red_status = shot.region(*status)
+        check(shot.dark_pixels(*status) > 20, "the status bar shows the size text")
+
+        # Double-click the name: the viewer covers the screen, the red picture fitted to its
+        # height and centred.
+        # A click sooner than the double-click interval after the last one would pair with it.
+        # Nothing on the screen tells when that interval has passed, so this is a plain wait.
+        time.sleep(DOUBLE_CLICK_INTERVAL)
+        display.click(*first_file, repeat=2)
+        viewer = poll("the full-screen viewer", lambda: display.windows("Form2"))[0]
+        full = poll("the red picture full screen", lambda: (
+            lambda box: box if box and box[3] - box[1] + 1 == SCREEN_H else None)(
+                display.screenshot().box(RED)))
+        log("full screen " + box_text(full))
+        check(not display.windows("Image Viewer"), "the browser is hidden while the viewer shows")
+        check(centred(full, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
+              "the picture is centred on the screen")
+        check(aspect_kept(full, 320, 240), "full screen keeps the picture's aspect ratio")
+        poll("the viewer to be active", lambda: display.active() == viewer)
+        display.screenshot(os.path.join(shots, "fullscreen.png"))
+
+        # Right steps to the next file; the digit 1 starts a slide show that moves on by itself.
+        display.key("Right")
+        green = poll("the green picture full screen", lambda: display.screenshot().box(GREEN))
+        green = poll("the green picture to fill the height", lambda: (
+            lambda box: box if box and box[3] - box[1] + 1 == SCREEN_H else None)(
+                display.screenshot().box(GREEN)))
+        check(centred(green, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
+              "Right shows the next picture, fitted and centred")
+        display.key("1")
+        blue = poll("the slide show's next picture", lambda: display.screenshot().box(BLUE),
+                    timeout=8)
+        blue = poll("the blue picture to fill the width", lambda: (
+            lambda box: box if box and box[2] - box[0] + 1 == SCREEN_W else None)(
+                display.screenshot().box(BLUE)))
+        check(centred(blue, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
+              "the slide show moved on to the blue picture, fitted to the width")
+        # 0 halts the slide show, so that the picture on the screen is the last one shown
+        # (one more tick would wrap round to the first).
+        display.key("0")
+        shot = display.screenshot()
+        last = [p for p in PICTURES if shot.box(p[3])]
+        check(len(last) == 1, f"the slide show halted on {last[0][0] if last else 'nothing'}")
+        last = last[0]
+
+        # Escape: back to the browser, with the last picture shown selected and previewed.
+        display.key("Escape")
+        poll("the viewer to close", lambda: not display.windows("Form2"))
+        browser.shown_and_active()
+        shot = poll("the last picture's preview", lambda: (
+            lambda s: s if s.box(last[3], browser.pane_region()) else None)(display.screenshot()))
+        preview = shot.box(last[3], browser.pane_region())
+        log("preview " + box_text(preview))
+        check(len([p for p in PICTURES if shot.box(p[3], browser.pane_region())]) == 1
+              and aspect_kept(preview, last[1], last[2]),
+              "the browser previews the file the viewer showed last")
+        if last[3] == BLUE:
+            check(centred(preview, (red[0] + red[2]) / 2, (red[1] + red[3]) / 2),
+                  "the wide preview is centred in the same pane, up and down too")
+        if last[3] != RED:
+            check(shot.region(*status) != red_status, "the size text changed with the file")
+
+        # Delete, answered Cancel: the file stays. The list is refreshed all the same, so with
+        # the last entry selected the first one is selected afterwards.
+        index = PICTURES.index(last)
+        display.key("Delete")
+        dialog = poll("the delete confirmation", lambda: display.windows("Delete Confirmation"))
+        poll("the confirmation to be active", lambda: display.active() == dialog[0])
+        display.key("Escape")
+        poll("the confirmation to close", lambda: not display.windows("Delete Confirmation"))
+        check(all(os.path.exists(os.path.join(folder, p[0])) for p in PICTURES),
+              "Cancel keeps the file")
+        selected = PICTURES[0] if index == len(PICTURES) - 1 else last
+        poll(f"{selected[0]} to be previewed after Cancel",
+             lambda: display.screenshot().box(selected[3], browser.pane_region()))
+        check(True, f"after Cancel, {selected[0]} is selected")
+
+        # Delete answered OK: the file is gone and the next one (or the first) is selected.
+        browser.shown_and_active()
+        index = PICTURES.index(selected)
+        deleted = os.path.join(folder, selected[0])
+        remaining = [p for p in PICTURES if p is not selected]
+        following = remaining[0 if index == len(PICTURES) - 1 else index]
+        display.key("Delete")
+        dialog = poll("the delete confirmation", lambda: display.windows("Delete Confirmation"))
+        poll("the confirmation to be active", lambda: display.active() == dialog[0])
+        display.key("Return")
+        poll("the file to be deleted", lambda: not os.path.exists(deleted))
+        check(len(os.listdir(folder)) == len(remaining), f"OK deletes {selected[0]}, only it")
+        poll("the following file's preview",
+             lambda: display.screenshot().box(following[3], browser.pane_region()))
+        check(True, f"after the deletion, {following[0]} is selected and previewed")
+
+        # Help > About: the splash again, which stays until it is clicked.
+        browser.shown_and_active()
+        shot = display.screenshot()
+        display.click(*menu_title(shot, browser, 2))
+        display.key("Down", "Down", "Return")
+        about = poll("the About window", lambda: splash_windows(display))[0]
+        ax, ay, aw, ah = display.geometry(about)
+        check(True, "About shows the splash window")
+        # The frame's empty area, right of the labels and left of the second picture.
+        display.click(ax + (150 + 2700) // TWIPS_PER_PIXEL, ay + (60 + 2900) // TWIPS_PER_PIXEL)
+        poll("the About window to close", lambda: about not in display.windows())
+        browser.shown_and_active()
+        check(True, "a click closes About and gives the browser its input back")
+
+        # Escape ends the program.
+        display.key("Escape")
+        status_code = program.wait_exit()
+        check(status_code == 0, f"Escape ends the program with status 0 (got {status_code})")
+    finally:
+        program.kill()
+
+
+def menu_title(shot, browser, index):
+    """Centre of the index-th title of the menu bar, found as runs of dark text pixels."""
+    y_top = browser.y + 2
+    y_bottom = browser.y + 18
+    columns = []
+    for x in range(browser.x, browser.x + browser.w):
+        columns.append(any(sum(shot.pixel(x, y)) < 240 for y in range(y_top, y_bottom)))
+    titles = []
+    x = 0
+    while x < len(columns):
+        if columns[x]:
+            start = x
+            gap = 0
+            while x < len(columns) and gap < 6:
+                gap = 0 if columns[x] else gap + 1
+                x += 1
+            titles.append((start, x - gap))
+        x += 1
+    if len(titles) <= index:
+        raise Failure(f"found {len(titles)} menu titles, not {index + 1}")
+    start, end = titles[index]
+    return browser.x + (start + end) // 2, (y_top + y_bottom) // 2
+
+
+def given_picture(display, binary, folder):
+    """A picture named on the command line is selected and previewed once the browser shows."""
+    program = Program(display, binary, "/", [os.path.join(folder, "b-green.gif")])
+    try:
+        splash = poll("the splash window", lambda: splash_windows(display))[0]
+        x, y, w, h = display.geometry(splash)
+        display.click(x + 4, y + h // 2)  # the band outside the frame hands over at once
+        browser = Browser(display)
+        green = poll("the given picture's preview",
+                     lambda: display.screenshot().box(GREEN, browser.pane_region()))
+        check(aspect_kept(green, 240, 320) and centred(green, browser.pane_centre_x()),
+              "a picture given on the command line is previewed")
+        display.key("Escape")
+        check(program.wait_exit() == 0, "the program ends with status 0")
+    finally:
+        program.kill()
+
+
+def given_folder_and_missing_path(display, binary, folder):
+    program = Program(display, binary, "/", [folder])
+    try:
+        browser = Browser(display)
+        display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
+        poll("the first file's preview",
+             lambda: display.screenshot().box(RED, browser.pane_region()))
+        check(True, "a folder given on the command line is the one the file list shows")
+        display.key("Escape")
+        check(program.wait_exit() == 0, "the program ends with status 0")
+    finally:
+        program.kill()
+
+    missing = os.path.join(folder, "no-such-picture.gif")
+    program = Program(display, binary, folder, [missing])
+    try:
+        browser = Browser(display)
+        status = browser.status_region()
+        poll("the failure in the status bar",
+             lambda: display.screenshot().dark_pixels(*status) > 20)
+        display.key("Tab", "Tab", "Down")
+        poll("the working folder's first file",
+             lambda: display.screenshot().box(RED, browser.pane_region()))
+        check(True, "a missing path is reported and the browser starts in the working folder")
+        display.key("Escape")
+        check(program.wait_exit() == 0, "the program ends with status 0")
+    finally:
+        program.kill()
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    binary = os.path.abspath(sys.argv[1])
+    shots = os.path.abspath(os.environ.get("LUMBRIK_SCREENSHOTS") or
+                            (sys.argv[2] if len(sys.argv) > 2 else os.getcwd()))
+    os.makedirs(shots, exist_ok=True)
+    stale = os.path.join(shots, "e2e-failure.png")
+    if os.path.exists(stale):
+        os.remove(stale)
+    for tool in ("Xvfb", "openbox", "xdotool", "xwininfo", "xprop"):
+        if not shutil.which(tool):
+            print(f"missing {tool}: run scripts/setup.sh", file=sys.stderr)
+            return 1
+
+    workdir = tempfile.mkdtemp(prefix="lumbrik-e2e-")
+    folder = os.path.join(workdir, "pictures")
+    os.mkdir(folder)
+    make_pictures(folder)
+    display = None
+    try:
+        display = Display(workdir)
+        main_journey(display, binary, folder, shots)
+        # The deletion changed the first folder: the rest start from a fresh one.
+        fresh = os.path.join(workdir, "given")
+        os.mkdir(fresh)
+        make_pictures(fresh)
+        given_picture(display, binary, fresh)
+        given_folder_and_missing_path(display, binary, fresh)
+    except Failure as failure:
+        log(f"FAILED: {failure}")
+        if display:
+            log("visible windows: " + ", ".join(f"{w} '{display.title(w)}' {display.geometry(w)}"
+                                                for w in display.windows()))
+        if display:
+            try:
+                display.screenshot(os.path.join(shots, "e2e-failure.png"))
+            except (subprocess.CalledProcessError, Failure):
+                pass
+        return 1
+    finally:
+        if display:
+            display.close()
+        shutil.rmtree(workdir, ignore_errors=True)
+    log("all steps passed")
+    return 0
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    sys.exit(main())
