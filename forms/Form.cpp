@@ -99,13 +99,23 @@ void Form::ReportFailure(const QString& message) {
     qWarning("%s", qPrintable(message));
 }
 
+// The window system's frame around the client area; none until the window system tells it.
+// Asked of the platform window each time: on X11 the frame comes after the window is mapped,
+// and the widget learns it only at its next move or resize.
+QMargins Form::frameMargins() const {
+    const QWindow* handle = window_->windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
+}
+
 float Form::Width() const {
-    const int pixels = window_->frameGeometry().width();
+    const QMargins frame = frameMargins();
+    const int pixels = window_->width() + frame.left() + frame.right();
     return ToPixels(outerWidth_) == pixels ? outerWidth_ : ToTwips(pixels);
 }
 
 float Form::Height() const {
-    const int pixels = window_->frameGeometry().height();
+    const QMargins frame = frameMargins();
+    const int pixels = window_->height() + frame.top() + frame.bottom();
     return ToPixels(outerHeight_) == pixels ? outerHeight_ : ToTwips(pixels);
 }
 
@@ -122,16 +132,16 @@ void Form::setHeight(float twips) {
 }
 
 void Form::applyOuterSize() {
-    const QSize frame = window_->frameGeometry().size() - window_->geometry().size();
-    outerPending_ = frame.isNull() || !window_->isVisible();
-    window_->resize(std::max(1, ToPixels(outerWidth_) - frame.width()),
-                    std::max(1, ToPixels(outerHeight_) - frame.height()));
+    const QMargins frame = frameMargins();
+    outerPending_ = frame.isNull();
+    window_->resize(std::max(1, ToPixels(outerWidth_) - frame.left() - frame.right()),
+                    std::max(1, ToPixels(outerHeight_) - frame.top() - frame.bottom()));
     window_->arrange();
 }
 
 void Form::frameKnown() {
-    const QSize frame = window_->frameGeometry().size() - window_->geometry().size();
-    if (!window_->isVisible() || frame.isNull() || window_->windowState() != Qt::WindowNoState)
+    if (!window_->isVisible() || frameMargins().isNull() ||
+        window_->windowState() != Qt::WindowNoState)
         return;
     if (outerPending_)
         applyOuterSize();
@@ -143,9 +153,10 @@ void Form::centre() {
     const QScreen* screen = window_->screen();
     if (!screen)
         return;
-    QRect frame = window_->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window_->move(frame.topLeft());
+    const QMargins frame = frameMargins();
+    QRect outer = window_->geometry().marginsAdded(frame);
+    outer.moveCenter(screen->availableGeometry().center());
+    window_->setGeometry(outer.marginsRemoved(frame));
 }
 
 float Form::ScaleHeight() const {

@@ -106,6 +106,7 @@ private:
     void applyOuterSize();
     void frameKnown();
     void centre();
+    QMargins frameMargins() const;
     void beginUnload();
     bool previewKey(QObject* receiver, QEvent* event);
 

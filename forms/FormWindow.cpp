@@ -66,8 +66,10 @@ bool FormWindow::event(QEvent* event) {
         form_.Raise([this] { form_.Form_Activate(); });
     }
     const bool handled = QWidget::event(event);
-    // The window system tells the frame's size once the window is on screen, without a resize.
-    if (event->type() == QEvent::Show || event->type() == QEvent::Move)
+    // The window system tells the frame's size once the window is on screen, without a resize:
+    // at the latest when it makes the window active.
+    if (event->type() == QEvent::Show || event->type() == QEvent::Move ||
+        event->type() == QEvent::WindowActivate)
         form_.frameKnown();
     return handled;
 }
