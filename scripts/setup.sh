@@ -6,8 +6,8 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libwmf-dev libemf2svg-dev
   fonts-dejavu-core
-  # real-window tests and benchmarks
-  xvfb xauth openbox xdotool x11-utils imagemagick libjpeg-turbo-progs desktop-file-utils
+  # real-window tests, install check and benchmarks
+  python3 xvfb xauth openbox xdotool x11-utils imagemagick libjpeg-turbo-progs desktop-file-utils
 )
 
 missing=()

@@ -261,7 +261,22 @@ class Browser:
     def __init__(self, display):
         self.display = display
         self.shown_and_active()
-        self.x, self.y, self.w, self.h = display.geometry(self.window)
+        self.settle()
+
+    def settle(self):
+        """Waits until the window's place and its lists' place stay the same over two
+        screenshots further apart than the browser's deferred layout (100 ms): the window
+        system may size or move the window again as it activates it."""
+        previous = None
+
+        def same_twice():
+            nonlocal previous
+            self.x, self.y, self.w, self.h = self.display.geometry(self.window)
+            now = (self.x, self.y, self.w, self.h, self.lists_top(self.display.screenshot()))
+            steady, previous = now == previous, now
+            return steady
+
+        poll("the browser's layout to settle", same_twice, interval=0.25)
         log(f"browser client area {self.x},{self.y} {self.w}x{self.h}")
 
     def shown_and_active(self):
@@ -271,19 +286,24 @@ class Browser:
         poll("the browser to be the active window", lambda: self.display.active() == self.window)
 
     def lists_top(self, shot):
-        """Top of the file list's white area: the lowest white run of its column, found going
-        up from the status bar."""
-        column = self.x + 50 // TWIPS_PER_PIXEL + 100  # right of the short names
-        y = self.y + self.h - 1
-        while y > self.y and shot.pixel(column, y) != (255, 255, 255):
-            y -= 1
-        while y > self.y and shot.pixel(column, y) == (255, 255, 255):
-            y -= 1
-        return y + 1
+        """Top of the file list's inner white area: the longest white run down its column,
+        right of the short names (the pane, the boxes and the status bar are not white)."""
+        column = self.x + 50 // TWIPS_PER_PIXEL + 100
+        best_top, best_length, top = None, 0, None
+        for y in range(self.y, min(self.y + self.h, shot.height)):
+            if shot.pixel(column, y) == (255, 255, 255):
+                top = y if top is None else top
+                if y - top + 1 > best_length:
+                    best_top, best_length = top, y - top + 1
+            else:
+                top = None
+        return best_top
 
     def file_row(self, shot, index):
         """Screen point on the name of the index-th file (rows of about 17 pixels at most)."""
         top = self.lists_top(shot)
+        if top is None:
+            raise Failure("no file list found in the browser window")
         return self.x + 50 // TWIPS_PER_PIXEL + 14, top + 7 + index * 14
 
     def status_region(self):
@@ -301,11 +321,19 @@ class Browser:
         return self.x + (left + right) / 2
 
 
+# The first picture carries a drawing, away from its edges, so that the screenshots kept for
+# the README show a picture; its edges stay in its own colour, which the checks look for.
+DRAWING = ["-fill", "rgb(255,255,0)", "-draw", "circle 230,70 230,40", "-fill", "white",
+           "-draw", "polygon 30,210 120,90 170,150 210,110 290,210",
+           "-fill", "rgb(128,0,0)", "-draw", "rectangle 30,205 290,215"]
+
+
 def make_pictures(folder):
     for name, width, height, colour in PICTURES:
+        drawing = DRAWING if colour == RED else []
         subprocess.run([CONVERT, "-size", f"{width}x{height}",
-                        "xc:rgb({},{},{})".format(*colour), os.path.join(folder, name)],
-                       check=True)
+                        "xc:rgb({},{},{})".format(*colour), *drawing,
+                        os.path.join(folder, name)], check=True)
 
 
 def centred(box, centre_x=None, centre_y=None, tolerance=1.5):
