@@ -15,8 +15,7 @@ echo "== The unit suites under AddressSanitizer and UndefinedBehaviorSanitizer (
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMBRIK_SANITIZE=ON \
   -DLUMBRIK_E2E=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
-# Leak reports are off: Qt, fontconfig and the platform plugin keep caches until exit that
-# LeakSanitizer reports as leaks. Every other finding fails the suite.
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1
+# Any finding, leaks included, fails the suite.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^install$'
