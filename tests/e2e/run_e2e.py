@@ -84,8 +84,10 @@ class Display:
                     raise Failure("Xvfb did not start (see xvfb.log)")
                 number += chunk
         self.name = ":" + number.decode().strip()
+        runtime = os.path.join(workdir, "runtime")
+        os.mkdir(runtime, 0o700)
         self.env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb",
-                        LC_ALL="C.UTF-8")
+                        LC_ALL="C.UTF-8", XDG_RUNTIME_DIR=runtime)
         self.env.pop("WAYLAND_DISPLAY", None)
         log(f"Xvfb on {self.name}")
         self.wm = subprocess.Popen(
@@ -544,8 +546,17 @@ def given_folder_and_missing_path(display, binary, folder):
     finally:
         program.kill()
 
-    missing = os.path.join(folder, "no-such-picture.gif")
-    program = Program(display, binary, folder, [missing])
+    # A missing path, and a file that the file list does not show, are reported in the status
+    # bar; the browser starts in the working folder, or in the file's folder.
+    unlisted = os.path.join(folder, "notes.txt")
+    with open(unlisted, "w") as notes:
+        notes.write("not a picture\n")
+    given_but_not_opened(display, binary, folder, os.path.join(folder, "no-such-picture.gif"))
+    given_but_not_opened(display, binary, "/", unlisted)
+
+
+def given_but_not_opened(display, binary, cwd, given):
+    program = Program(display, binary, cwd, [given])
     try:
         browser = Browser(display)
         status = browser.status_region()
@@ -554,7 +565,7 @@ def given_folder_and_missing_path(display, binary, folder):
         display.key("Tab", "Tab", "Down")
         poll("the working folder's first file",
              lambda: display.screenshot().box(RED, browser.pane_region()))
-        check(True, "a missing path is reported and the browser starts in the working folder")
+        check(True, f"{os.path.basename(given)} is reported and the browser shows the folder")
         display.key("Escape")
         check(program.wait_exit() == 0, "the program ends with status 0")
     finally:
