@@ -416,18 +416,18 @@ void TestForms::listIndexClickRunsNested() {
     QCOMPARE(form.File1.FileName(), QString());
 }
 
-// Timer1 is due 300 ms after it is switched on; switched off and on again at 200 ms, it is due
-// at 500 ms, so the check at 400 ms finds no tick.
+// Timer1 is due 1000 ms after it is switched on; switched off and on again at 500 ms, it is due
+// at 1500 ms, so the check at 1200 ms finds no tick.
 void TestForms::timerSwitchedOnRestartsItsCountdown() {
     ProbeForm& form = *frmProbe;
-    form.Timer1.setInterval(300);
+    form.Timer1.setInterval(1000);
     form.Timer1.setEnabled(true);
     int ticksAtCheck = -1;
-    const auto restart = At(200, [&] {
+    const auto restart = At(500, [&] {
         form.Timer1.setEnabled(false);
         form.Timer1.setEnabled(true);
     });
-    const auto check = At(400, [&] { ticksAtCheck = form.ticks; });
+    const auto check = At(1200, [&] { ticksAtCheck = form.ticks; });
     QTRY_VERIFY(ticksAtCheck >= 0);
     QCOMPARE(ticksAtCheck, 0);
     QTRY_COMPARE(form.ticks, 1);
@@ -471,11 +471,11 @@ void TestForms::timerIntervalChange() {
 
 void TestForms::timerSwitchedOffStaysQuiet() {
     ProbeForm& form = *frmProbe;
-    form.Timer1.setInterval(100);
+    form.Timer1.setInterval(600);
     form.Timer1.setEnabled(true);
     int ticksAtCheck = -1;
-    const auto off = At(50, [&] { form.Timer1.setEnabled(false); });
-    const auto check = At(400, [&] { ticksAtCheck = form.ticks; });
+    const auto off = At(300, [&] { form.Timer1.setEnabled(false); });
+    const auto check = At(1000, [&] { ticksAtCheck = form.ticks; });
     QTRY_VERIFY(ticksAtCheck >= 0);
     QCOMPARE(ticksAtCheck, 0);
 }
