@@ -83,7 +83,8 @@ void MainForm::ShowFileSize(qint64 size) {
         text = "size : " + QString::number(size) + " Bytes";
     else if (size / 1024.0 < 1024)
         text = "size : " + ThreePlaces(size / 1024.0) + " KB";
-    else if (size / 1048576.0 < 1024)
+    // Gigabytes take over where megabytes would round to 1024.
+    else if (std::nearbyint(size / 1048576.0 * 1000.0) < 1024 * 1000)
         text = "size : " + ThreePlaces(size / 1048576.0) + " MB";
     else
         text = "size : " + ThreePlaces(size / 1073741824.0) + " GB";

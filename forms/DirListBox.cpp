@@ -53,7 +53,10 @@ DirListBox::DirListBox(Form& owner, QWidget* parent)
 
 void DirListBox::setPath(const QString& path) {
     QString folder = QDir::cleanPath(QDir(path).absolutePath());
-    if (const QString drive = DriveOf(folder); QDir::toNativeSeparators(folder) == drive) {
+    // Only another drive's mount point stands for that drive: on the drive in use it is
+    // simply its root folder.
+    if (const QString drive = DriveOf(folder);
+        QDir::toNativeSeparators(folder) == drive && drive != DriveOf(path_)) {
         if (const auto last = lastOnDrive_.find(drive); last != lastOnDrive_.end())
             folder = last->second;
     }

@@ -18,9 +18,9 @@ public:
     DirListBox(Form& owner, QWidget* parent);
 
     QString Path() const { return path_; }
-    // A drive's mount point stands for that drive's current folder: the last folder visited
-    // on it in this run, else its root. A folder that cannot be listed still becomes the
-    // path (Change is raised), then Error is thrown.
+    // The mount point of a drive other than the current one stands for that drive's current
+    // folder: the last folder visited on it in this run, else its root. A folder that cannot be
+    // listed still becomes the path (Change is raised), then Error is thrown.
     void setPath(const QString& path);
     int ListCount() const;
     QString List(int index) const;

@@ -191,17 +191,24 @@ void Form::showWindow() {
     }
     switch (requestedState_) {
     case vbMaximized:
-        // A borderless maximised window covers the whole screen, panels included.
-        if (border_ == BorderStyle::None)
+        // A borderless maximised window covers the whole screen, panels included: the screen
+        // it was opened on, which window managers honour by where the window stands.
+        if (border_ == BorderStyle::None) {
+            if (const QScreen* screen = window_->screen())
+                window_->setGeometry(screen->geometry());
             window_->showFullScreen();
-        else
+        } else
             window_->showMaximized();
         break;
     case vbMinimized:
         window_->showMinimized();
         break;
     default:
-        window_->show();
+        // show() alone would keep a minimised or maximised window as it is.
+        if (window_->isVisible())
+            window_->showNormal();
+        else
+            window_->show();
         break;
     }
     window_->raise();

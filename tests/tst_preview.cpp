@@ -212,6 +212,8 @@ void TestPreview::sizeText_data() {
     QTest::newRow("1048575, no grouping") << qint64(1048575) << english << "size : 1023.999 KB";
     QTest::newRow("1048576") << qint64(1048576) << english << "size : 1 MB";
     QTest::newRow("1572864") << qint64(1572864) << english << "size : 1.5 MB";
+    QTest::newRow("just under 1 GiB") << qint64(1073741823) << english << "size : 1 GB";
+    QTest::newRow("largest shown in MB") << qint64(1073741298) << english << "size : 1023.999 MB";
     QTest::newRow("1 GiB") << qint64(1073741824) << english << "size : 1 GB";
     QTest::newRow("1.5 GiB") << qint64(1610612736) << english << "size : 1.5 GB";
     QTest::newRow("largest 32-bit") << qint64(2147483647) << english << "size : 2 GB";
