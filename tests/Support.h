@@ -1,5 +1,5 @@
-// Shared helpers of the window suites: pictures made at run time, the message box answered
-// from a timer, and every window unloaded between tests.
+// Shared helpers of the window suites: pictures made at run time, and every window unloaded
+// between tests.
 #pragma once
 
 #include "browser/MainForm.h"
@@ -11,10 +11,7 @@
 #include <QColor>
 #include <QDir>
 #include <QImage>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QString>
-#include <QTimer>
 #include <QtTest>
 
 namespace support {
@@ -25,27 +22,6 @@ inline void WritePicture(const QString& path, int width, int height, QColor colo
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
     QVERIFY2(image.save(path), qPrintable(path));
-}
-
-// Answers the next modal dialog with `button` once it is shown; `prompt` receives its text.
-inline void AnswerNextMessageBox(QMessageBox::StandardButton button, QString* prompt = nullptr,
-                                 QString* title = nullptr)
-{
-    QTimer::singleShot(0, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            AnswerNextMessageBox(button, prompt, title);
-            return;
-        }
-        if (prompt)
-            *prompt = box->text();
-        if (title)
-            *title = box->windowTitle();
-        if (button == QMessageBox::NoButton)
-            box->reject();
-        else
-            box->button(button)->click();
-    });
 }
 
 // Unloads every window and lets the unloaded ones be destroyed, so the next test starts
