@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QMap>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
