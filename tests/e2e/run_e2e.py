@@ -231,6 +231,20 @@ def splash_windows(display):
     return [w for w in display.windows() if is_splash(w)]
 
 
+def full_screen_box(display, colour, what):
+    """Waits until the picture of `colour` spans the screen's width or height; its box."""
+    def probe():
+        box = display.screenshot().box(colour)
+        return box if spans_screen(box) else None
+    box = poll(what, probe)
+    log("full screen " + box_text(box))
+    return box
+
+
+def spans_screen(box):
+    return bool(box) and (box[2] - box[0] + 1 == SCREEN_W or box[3] - box[1] + 1 == SCREEN_H)
+
+
 def box_text(box):
     if not box:
         return "none"
@@ -369,7 +383,7 @@ def main_journey(display, binary, folder, shots):
         # Click the first file's name: its preview fills the pane's height, centred across.
         first_file = browser.file_row(shot, 0)  # found while no row is highlighted
         display.click(*first_file)
-        red = poll("the red preview", lambda: display.screenshot().box(RED, browser.pane_region()))
+        poll("the red preview", lambda: display.screenshot().box(RED, browser.pane_region()))
         shot = display.screenshot(os.path.join(shots, "browser.png"))
         red = shot.box(RED, browser.pane_region())
         log("red preview " + box_text(red))
@@ -386,10 +400,7 @@ def main_journey(display, binary, folder, shots):
         time.sleep(DOUBLE_CLICK_INTERVAL)
         display.click(*first_file, repeat=2)
         viewer = poll("the full-screen viewer", lambda: display.windows("Form2"))[0]
-        full = poll("the red picture full screen", lambda: (
-            lambda box: box if box and box[3] - box[1] + 1 == SCREEN_H else None)(
-                display.screenshot().box(RED)))
-        log("full screen " + box_text(full))
+        full = full_screen_box(display, RED, "the red picture full screen")
         check(not display.windows("Image Viewer"), "the browser is hidden while the viewer shows")
         check(centred(full, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
               "the picture is centred on the screen")
@@ -399,27 +410,22 @@ def main_journey(display, binary, folder, shots):
 
         # Right steps to the next file; the digit 1 starts a slide show that moves on by itself.
         display.key("Right")
-        green = poll("the green picture full screen", lambda: display.screenshot().box(GREEN))
-        green = poll("the green picture to fill the height", lambda: (
-            lambda box: box if box and box[3] - box[1] + 1 == SCREEN_H else None)(
-                display.screenshot().box(GREEN)))
-        check(centred(green, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
-              "Right shows the next picture, fitted and centred")
+        green = full_screen_box(display, GREEN, "the green picture full screen")
+        check(green[3] - green[1] + 1 == SCREEN_H and aspect_kept(green, 240, 320)
+              and centred(green, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
+              "Right shows the next picture, fitted to the height and centred")
         display.key("1")
-        blue = poll("the slide show's next picture", lambda: display.screenshot().box(BLUE),
-                    timeout=8)
-        blue = poll("the blue picture to fill the width", lambda: (
-            lambda box: box if box and box[2] - box[0] + 1 == SCREEN_W else None)(
-                display.screenshot().box(BLUE)))
-        check(centred(blue, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
-              "the slide show moved on to the blue picture, fitted to the width")
+        blue = full_screen_box(display, BLUE, "the slide show's next picture")
+        check(blue[2] - blue[0] + 1 == SCREEN_W and aspect_kept(blue, 400, 200)
+              and centred(blue, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
+              "the slide show moved on to the blue picture, fitted to the width and centred")
         # 0 halts the slide show, so that the picture on the screen is the last one shown
         # (one more tick would wrap round to the first).
         display.key("0")
-        shot = display.screenshot()
-        last = [p for p in PICTURES if shot.box(p[3])]
-        check(len(last) == 1, f"the slide show halted on {last[0][0] if last else 'nothing'}")
-        last = last[0]
+        last = poll("one picture on the screen", lambda: (
+            lambda shot: (lambda shown: shown[0] if len(shown) == 1 else None)(
+                [p for p in PICTURES if spans_screen(shot.box(p[3]))]))(display.screenshot()))
+        check(True, f"the slide show halted on {last[0]}")
 
         # Escape: back to the browser, with the last picture shown selected and previewed.
         display.key("Escape")
