@@ -322,12 +322,36 @@ class Browser:
             raise Failure("no file list found in the browser window")
         return self.x + 50 // TWIPS_PER_PIXEL + 14, top + 7 + index * 14
 
+    def file_names_region(self, shot):
+        top = self.lists_top(shot) or self.y
+        return (self.x + 5, top, self.x + 60, top + 40)
+
     def status_region(self):
         # The status bar: the bottom strip of the client area, below the lists.
         return (self.x + 2, self.y + self.h - 16, self.x + self.w - 20, self.y + self.h - 2)
 
     def pane_region(self):
         return (self.x, self.y, self.x + self.w, self.y + self.h)
+
+    def subfolder_row(self, shot):
+        """Screen point on the folder list's first subfolder: the row below the highlighted
+        current folder. The folder list stands right of the file list, its left edge
+        (width - 350) / 2 + 150 twips into the window, the width being the outer one."""
+        column_width = round(((self.w + 2) * TWIPS_PER_PIXEL - 350) / 2)
+        left = self.x + round((column_width + 150) / TWIPS_PER_PIXEL)
+        top = self.lists_top(shot)
+        if top is None:
+            raise Failure("no lists found in the browser window")
+        x = left + 3  # inside the border, left of every indented name
+        run_start, run_colour = None, None
+        for y in range(top, top + 1650 // TWIPS_PER_PIXEL):
+            colour = shot.pixel(x, y)
+            if colour != run_colour:
+                if run_colour not in (None, (255, 255, 255)) and 8 <= y - run_start <= 30:
+                    height = y - run_start
+                    return left + 40, y + height // 2
+                run_start, run_colour = y, colour
+        raise Failure("no highlighted folder in the folder list")
 
     def pane_centre_x(self):
         # The pane spans 50 twips from the left to 200 twips short of the window's outer
@@ -368,7 +392,7 @@ def aspect_kept(box, width, height, tolerance=0.03):
 def main_journey(display, binary, folder, shots):
     """The typical event: splash, browser, preview, full screen, slide show, back, deletion,
     About, and Escape ending the program."""
-    program = Program(display, binary, folder)
+    program = Program(display, binary, os.path.dirname(folder))
     try:
         splash = poll("the splash window", lambda: splash_windows(display))
         check(not display.windows("Image Viewer"), "the splash shows before the browser")
@@ -376,9 +400,15 @@ def main_journey(display, binary, folder, shots):
         check(not [w for w in display.windows() if w == splash[0]],
               "the splash has closed once the browser is shown")
 
+        # The working folder holds no pictures; its subfolder "pictures" does. Open it.
         shot = display.screenshot()
         status = browser.status_region()
         check(shot.dark_pixels(*status) == 0, "the status bar is empty before a file is chosen")
+        display.click(*browser.subfolder_row(shot), repeat=2)
+        poll("the file list to fill", lambda: (
+            lambda s: s.dark_pixels(*browser.file_names_region(s)) > 20)(display.screenshot()))
+        check(True, "a double-click in the folder list opens the folder of pictures")
+        shot = display.screenshot()
 
         # Click the first file's name: its preview fills the pane's height, centred across.
         first_file = browser.file_row(shot, 0)  # found while no row is highlighted
