@@ -117,10 +117,16 @@ std::optional<Answer> ParseAnswer(const QByteArray& out) {
 
 QString FindHelper() {
     const QString name = QStringLiteral("lumbrik-metafile");
+    // Beside the program in the build tree; under the program's own prefix after an
+    // installation, wherever that prefix was moved; then where it was configured to go.
     if (QCoreApplication::instance()) {
-        const QFileInfo beside(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name);
-        if (beside.isFile() && beside.isExecutable())
-            return beside.absoluteFilePath();
+        const QString bin = QCoreApplication::applicationDirPath();
+        for (const QString& candidate :
+             {bin + QLatin1Char('/') + name, bin + QStringLiteral("/../libexec/lumbrik/") + name}) {
+            const QFileInfo helper(candidate);
+            if (helper.isFile() && helper.isExecutable())
+                return helper.absoluteFilePath();
+        }
     }
     const QFileInfo installed(QStringLiteral(LUMBRIK_METAFILE_HELPER_INSTALLED));
     if (installed.isFile() && installed.isExecutable())
