@@ -234,18 +234,12 @@ private slots:
         QVERIFY(box.left() != 0 || shown.left() == 0);
         QVERIFY(box.top() != 0 || shown.top() == 0);
         QCOMPARE(pic2.widget()->geometry(), QRectF(box.topLeft() / 15, box.size() / 15).toRect());
-    }
-
-    // The picture drawn in its box, the window-background colour in the bands beside it.
-    void bandsShowTheWindowBackground() {
-        support::WritePicture(PathOf("tall.jpg"), 100, 150, Qt::blue);
-        OpenViewerOn(0);
+        // The picture is drawn in its box, the window-background colour in the bands.
         const QImage shot = frmView->window()->grab().toImage();
-        const QColor background = QApplication::palette().color(QPalette::Base);
-        QCOMPARE(shot.pixelColor(10, 540), background);
-        QCOMPARE(shot.pixelColor(1910, 540), background);
         const QColor middle = shot.pixelColor(960, 540);
-        QVERIFY2(middle.blue() > 200 && middle.red() < 50, qPrintable(middle.name()));
+        QVERIFY2(middle.red() > 200 && middle.blue() < 50, qPrintable(middle.name()));
+        if (box.left() > 0)
+            QCOMPARE(shot.pixelColor(10, 540), QApplication::palette().color(QPalette::Base));
     }
 
     // Each row starts on b.jpg (index 1) with a show running every 9 seconds; Escape closes.
@@ -418,21 +412,25 @@ private slots:
     }
 
     // A file that can't be shown is reported on the viewer; the viewer stays open, and the
-    // next step shows the next file and clears the report.
+    // next step, by key or by a running show's tick, shows the next file and clears the report.
     void aBadFileIsSteppedOver_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("stays"); // what the screen shows while the report is up
+        QTest::addColumn<bool>("ticking");
         QTest::newRow("not a picture") << "not a picture"
-                                       << "a.jpg";
+                                       << "a.jpg" << false;
         QTest::newRow("gone since it was listed") << "gone"
-                                                  << "a.jpg";
+                                                  << "a.jpg" << false;
         QTest::newRow("corrupt: the data ends early") << "corrupt"
-                                                      << "b.jpg";
+                                                      << "b.jpg" << false;
+        QTest::newRow("not a picture, in a running show") << "not a picture"
+                                                          << "a.jpg" << true;
     }
 
     void aBadFileIsSteppedOver() {
         QFETCH(QString, kind);
         QFETCH(QString, stays);
+        QFETCH(bool, ticking);
         WriteABC();
         WriteNotAPicture("b.jpg");
         if (kind == "corrupt") { // its header reads, its pixels end early
@@ -443,31 +441,19 @@ private slots:
         OpenViewerOn(0);
         if (kind == "gone")
             QVERIFY(QFile::remove(PathOf("b.jpg")));
-        PressKeys(QKeySequence("Right"));
-        QCOMPARE(frmMain->File1.ListIndex(), 1);
+        const QKeySequence step(ticking ? "1" : "Right");
+        PressKeys(step);
+        QTRY_COMPARE_WITH_TIMEOUT(frmMain->File1.ListIndex(), 1, 5000);
         QTRY_VERIFY2(FailureLine().contains("b.jpg"), qPrintable(FailureLine()));
         QVERIFY(frmView->Visible());
         QCOMPARE(ShownFile(), stays);
-        PressKeys(QKeySequence("Right"));
-        QCOMPARE(ShownFile(), QStringLiteral("c.jpg"));
-        QCOMPARE(FailureLine(), QString());
-    }
-
-    // A running show steps on its own, past a file it cannot show, and on from the last file
-    // to the first.
-    void aRunningShowGoesPastABadFile() {
-        WriteABC();
-        WriteNotAPicture("b2.jpg"); // listed between b.jpg and c.jpg
-        OpenViewerOn(1);
-        PressKeys(QKeySequence("1"));
+        if (!ticking)
+            PressKeys(step);
         QTRY_COMPARE_WITH_TIMEOUT(frmMain->File1.ListIndex(), 2, 5000);
-        QVERIFY2(FailureLine().contains("b2.jpg"), qPrintable(FailureLine()));
-        QCOMPARE(ShownFile(), QStringLiteral("b.jpg"));
-        QTRY_COMPARE_WITH_TIMEOUT(frmMain->File1.ListIndex(), 3, 5000);
         QCOMPARE(ShownFile(), QStringLiteral("c.jpg"));
         QCOMPARE(FailureLine(), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(frmMain->File1.ListIndex(), 0, 5000);
-        QCOMPARE(ShownFile(), QStringLiteral("a.jpg"));
+        if (ticking) // and on from the last file to the first
+            QTRY_COMPARE_WITH_TIMEOUT(ShownFile(), QStringLiteral("a.jpg"), 5000);
     }
 
     // Opened by a double-click on no file, the viewer says there is no picture; Right shows
