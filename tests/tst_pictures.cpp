@@ -313,27 +313,6 @@ private slots:
         QVERIFY2(failure.startsWith(path + QStringLiteral(": ") + reason), qPrintable(failure));
     }
 
-    // Whatever the name, these headers are left to the metafile loader.
-    void metafilesGoToTheMetafileLoader_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("wmf, placeable") << Le(quint32(0x9AC6CDD7)) + QByteArray(40, '\0');
-        QTest::newRow("wmf, in memory") << QByteArray("\1\0\x09\0\0\3", 6) + QByteArray(30, '\0');
-        QTest::newRow("wmf, on disk") << QByteArray("\2\0\x09\0\0\3", 6) + QByteArray(30, '\0');
-        QTest::newRow("emf") << Le(quint32(1), quint32(108)) + QByteArray(32, '\0') +
-                                    Le(quint32(0x464D4520)) + QByteArray(64, '\0');
-    }
-
-    void metafilesGoToTheMetafileLoader() {
-        QFETCH(QByteArray, content);
-        try {
-            LoadPicture(
-                QFile::encodeName(write(QStringLiteral("metafile.jpg"), content)).toStdString());
-        } catch (const pictures::LoadError& error) {
-            QVERIFY2(!QString(error.what()).contains(QStringLiteral("unknown format")),
-                     error.what());
-        }
-    }
-
     // Embedded pictures (the default picture, the splash) come from pixels in memory.
     void pictureFromImage() {
         const Picture picture = pictures::PictureFromImage(Marked({20, 10}, Qt::red, Qt::white));
