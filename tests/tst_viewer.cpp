@@ -242,12 +242,18 @@ private slots:
             QCOMPARE(shot.pixelColor(10, 540), QApplication::palette().color(QPalette::Base));
     }
 
-    // Each row starts on b.jpg (index 1) with a show running every 9 seconds; Escape closes.
-    void keyTable_data() {
-        QTest::addColumn<QKeyCombination>("key");
+    // Each row opens the viewer on a file, presses keys, and tells the file shown and the
+    // slide show's state afterwards, or that Escape closed the viewer.
+    void keys_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QKeySequence>("keys");
         QTest::addColumn<int>("index");
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<int>("interval");
+        // The key table with the modifiers that matter, on b.jpg with a show running every 9 s.
+        const auto nineThen = [](QKeyCombination key) {
+            return QKeySequence(QKeyCombination(Qt::Key_9), key);
+        };
         const auto Shift = Qt::ShiftModifier, Ctrl = Qt::ControlModifier, Alt = Qt::AltModifier;
         const std::pair<const char*, Qt::KeyboardModifiers> modifierSets[]{
             {"none", {}}, {"Shift", Shift},           {"Ctrl", Ctrl},
@@ -255,38 +261,55 @@ private slots:
         };
         for (const auto& [name, modifiers] : modifierSets) {
             const bool keepsShow = modifiers == (Shift | Alt);
-            const auto row = [&](const char* key, Qt::Key code) -> QTestData& {
-                return QTest::addRow("%s, %s", key, name) << QKeyCombination(modifiers, code);
+            const auto row = [&](const char* key, Qt::Key code,
+                                 Qt::KeyboardModifiers more = {}) -> QTestData& {
+                return QTest::addRow("%s, %s", key, name)
+                       << 1 << nineThen(QKeyCombination(modifiers | more, code));
             };
             row("Escape", Qt::Key_Escape) << 1 << true << 9000;
             row("Right", Qt::Key_Right) << 2 << keepsShow << 9000;
             row("Left", Qt::Key_Left) << 0 << keepsShow << 9000;
             row("3", Qt::Key_3) << 1 << true << 3000;
             row("0", Qt::Key_0) << 1 << true << 0;
-            QTest::addRow("keypad 4, %s", name)
-                << QKeyCombination(modifiers | Qt::KeypadModifier, Qt::Key_4) << 1 << true << 4000;
+            row("keypad 4", Qt::Key_4, Qt::KeypadModifier) << 1 << true << 4000;
         }
-        QTest::addRow("keypad 0") << QKeyCombination(Qt::KeypadModifier, Qt::Key_0) << 1 << true
-                                  << 0;
-        QTest::addRow("keypad 9") << QKeyCombination(Qt::KeypadModifier, Qt::Key_9) << 1 << true
-                                  << 9000;
+        for (const Qt::Key key : {Qt::Key_0, Qt::Key_9})
+            QTest::addRow("keypad %d", key - Qt::Key_0)
+                << 1 << nineThen(QKeyCombination(Qt::KeypadModifier, key)) << 1 << true
+                << (key - Qt::Key_0) * 1000;
         for (const Qt::Key other : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Space, Qt::Key_Return,
                                     Qt::Key_A, Qt::Key_F4, Qt::Key_Shift})
             QTest::addRow("not in the table: %s", qPrintable(QKeySequence(other).toString()))
-                << QKeyCombination(other) << 1 << true << 9000;
+                << 1 << nineThen(other) << 1 << true << 9000;
+        // The slide-show states, Stopped, Running n and Halted, the moves between them, and
+        // the steps' wrap-around, on a.jpg.
+        const auto row = [](const char* name, const char* keys) -> QTestData& {
+            return QTest::newRow(name) << 0 << QKeySequence(keys);
+        };
+        row("opening: Stopped", "") << 0 << false << 0;
+        row("5 re-times a running show", "3, 5") << 0 << true << 5000;
+        row("Right steps and stops it", "3, 5, Right") << 1 << false << 5000;
+        row("0 halts it", "3, 0") << 0 << true << 0;
+        row("7 runs a halted show again", "3, 0, 7") << 0 << true << 7000;
+        row("Left stops a halted show", "0, Left") << 2 << false << 0;
+        row("Shift+Alt+Left keeps Halted", "0, Shift+Alt+Left") << 2 << true << 0;
+        row("Shift+Alt+Right keeps Stopped", "Shift+Alt+Right") << 1 << false << 0;
+        row("Left, Right wrap at both ends", "Left, Right") << 0 << false << 0;
+        row("Shift+Alt+Left, Shift+Alt+Right wrap", "3, Shift+Alt+Left, Shift+Alt+Right")
+            << 0 << true << 3000;
     }
 
-    void keyTable() {
-        QFETCH(QKeyCombination, key);
+    void keys() {
+        QFETCH(int, from);
+        QFETCH(QKeySequence, keys);
         QFETCH(int, index);
         QFETCH(bool, enabled);
         QFETCH(int, interval);
         WriteABC();
-        OpenViewerOn(1);
-        PressKeys(QKeySequence("9"));
-        PressKeys(QKeySequence(key));
+        OpenViewerOn(from);
+        PressKeys(keys);
         QCOMPARE(frmMain->File1.ListIndex(), index);
-        if (key.key() == Qt::Key_Escape) {
+        if (!keys.isEmpty() && keys[keys.count() - 1].key() == Qt::Key_Escape) {
             QVERIFY(!frmView.IsLoaded());
             QVERIFY(frmMain->Visible());
             return;
@@ -296,44 +319,6 @@ private slots:
         QCOMPARE(ShownFile(), kABC[index].name);
         QCOMPARE(frmView->Timer1.Enabled(), enabled);
         QCOMPARE(frmView->Timer1.Interval(), interval);
-    }
-
-    // The slide-show states, Stopped, Running n and Halted, the moves between them, and the
-    // steps' wrap-around. Each row starts on a.jpg.
-    void slideShow_data() {
-        QTest::addColumn<QKeySequence>("keys");
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<int>("index");
-        QTest::newRow("opening: Stopped") << QKeySequence() << false << 0 << 0;
-        QTest::newRow("5 re-times a running show") << QKeySequence("3, 5") << true << 5000 << 0;
-        QTest::newRow("Right steps and stops it")
-            << QKeySequence("3, 5, Right") << false << 5000 << 1;
-        QTest::newRow("0 halts it") << QKeySequence("3, 0") << true << 0 << 0;
-        QTest::newRow("7 runs a halted show again") << QKeySequence("3, 0, 7") << true << 7000 << 0;
-        QTest::newRow("Left stops a halted show") << QKeySequence("0, Left") << false << 0 << 2;
-        QTest::newRow("Shift+Alt+Left keeps Halted")
-            << QKeySequence("0, Shift+Alt+Left") << true << 0 << 2;
-        QTest::newRow("Shift+Alt+Right keeps Stopped")
-            << QKeySequence("Shift+Alt+Right") << false << 0 << 1;
-        QTest::newRow("Left, Right wrap at both ends")
-            << QKeySequence("Left, Right") << false << 0 << 0;
-        QTest::newRow("Shift+Alt+Left, Shift+Alt+Right wrap at both ends")
-            << QKeySequence("3, Shift+Alt+Left, Shift+Alt+Right") << true << 3000 << 0;
-    }
-
-    void slideShow() {
-        QFETCH(QKeySequence, keys);
-        QFETCH(bool, enabled);
-        QFETCH(int, interval);
-        QFETCH(int, index);
-        WriteABC();
-        OpenViewerOn(0);
-        PressKeys(keys);
-        QCOMPARE(frmView->Timer1.Enabled(), enabled);
-        QCOMPARE(frmView->Timer1.Interval(), interval);
-        QCOMPARE(frmMain->File1.ListIndex(), index);
-        QCOMPARE(ShownFile(), kABC[index].name);
     }
 
     // In a folder with one file every step shows that file again.
