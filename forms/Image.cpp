@@ -40,8 +40,11 @@ protected:
         if (drawn_.size() != pixels) {
             pictures::Rendering rendering = image_.picture_.render(pixels);
             drawn_ = std::move(rendering.image);
-            if (drawn_.isNull())
+            // Nothing could be drawn: the box shows empty, not leftover memory.
+            if (drawn_.isNull()) {
                 drawn_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+                drawn_.fill(Qt::transparent);
+            }
             drawn_.setDevicePixelRatio(ratio);
             if (!rendering.error.isEmpty())
                 image_.owner().ReportFailure(rendering.error);
