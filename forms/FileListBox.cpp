@@ -53,12 +53,14 @@ protected:
 
     // Taking the focus selects nothing: the list keeps no current entry until one is chosen.
     void focusInEvent(QFocusEvent* event) override {
-        const bool none = currentRow() < 0;
-        QListWidget::focusInEvent(event);
-        if (none && currentRow() >= 0) {
-            const QSignalBlocker quiet(this);
-            setCurrentRow(-1);
+        if (currentRow() >= 0) {
+            QListWidget::focusInEvent(event);
+            return;
         }
+        // The toolkit makes the first entry current on focus; that is no user's choice.
+        const QSignalBlocker quiet(this);
+        QListWidget::focusInEvent(event);
+        setCurrentRow(-1);
     }
 
 private:

@@ -196,6 +196,11 @@ private slots:
     void otherChoicesChangeNothing() {
         MainForm& form = *frmMain;
         QVERIFY(ShowActive(form));
+        // Tabbing into the file list selects and previews nothing.
+        form.File1.widget()->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(form.File1.widget()->hasFocus());
+        QCOMPARE(form.File1.ListIndex(), -1);
+        QCOMPARE(form.statbar.StatusText(), QString());
         form.File1.setListIndex(0);
         const QString drive = form.Drive1.Drive();
         auto* drives = qobject_cast<QComboBox*>(form.Drive1.widget());
