@@ -20,15 +20,12 @@ void ClientArea::arrange() {
 }
 
 void ClientArea::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
-    event->accept();
+    click_.press(event);
 }
 
 // A click is a press and a release on the window's own surface.
 void ClientArea::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-    if (std::exchange(pressed_, false) && event->button() == Qt::LeftButton &&
-        rect().contains(event->position().toPoint()))
+    if (click_.release(event, *this))
         form_.Raise([this] { form_.Form_Click(); });
 }
 

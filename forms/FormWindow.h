@@ -1,6 +1,8 @@
 // The Qt widgets behind a Form: the top-level window, its menu bar and its client area.
 #pragma once
 
+#include "forms/Click.h"
+
 #include <QWidget>
 
 class QMenuBar;
@@ -24,7 +26,7 @@ protected:
 private:
     Form& form_;
     QWidget* docked_ = nullptr;
-    bool pressed_ = false;
+    ClickTracker click_;
 };
 
 class FormWindow : public QWidget {

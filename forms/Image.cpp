@@ -1,5 +1,7 @@
 #include "forms/Image.h"
 
+#include "forms/Click.h"
+
 #include "forms/Twips.h"
 
 #include <QMouseEvent>
@@ -52,21 +54,17 @@ protected:
         painter.drawImage(box.topLeft(), drawn_);
     }
 
-    void mousePressEvent(QMouseEvent* event) override {
-        pressed_ = event->button() == Qt::LeftButton;
-        event->accept();
-    }
+    void mousePressEvent(QMouseEvent* event) override { click_.press(event); }
 
     void mouseReleaseEvent(QMouseEvent* event) override {
-        event->accept();
-        if (std::exchange(pressed_, false) && rect().contains(event->position().toPoint()))
+        if (click_.release(event, *this))
             image_.Click();
     }
 
 private:
     Image& image_;
     QImage drawn_;
-    bool pressed_ = false;
+    ClickTracker click_;
 };
 
 Image::Image(Form& owner, QWidget* parent)

@@ -1,5 +1,7 @@
 #include "forms/Label.h"
 
+#include "forms/Click.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
@@ -25,19 +27,15 @@ public:
     }
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override {
-        pressed_ = event->button() == Qt::LeftButton;
-        event->accept();
-    }
+    void mousePressEvent(QMouseEvent* event) override { tracker_.press(event); }
     void mouseReleaseEvent(QMouseEvent* event) override {
-        event->accept();
-        if (std::exchange(pressed_, false) && rect().contains(event->position().toPoint()))
+        if (tracker_.release(event, *this))
             click_();
     }
 
 private:
     Event<>& click_;
-    bool pressed_ = false;
+    ClickTracker tracker_;
 };
 
 } // namespace
