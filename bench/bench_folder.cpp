@@ -6,6 +6,7 @@
 //   bench_folder [--runs N] [--files N] [--matching N]
 //
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+#include "bench/BenchSupport.h"
 #include "browser/MainForm.h"
 #include "forms/Application.h"
 #include "forms/Folder.h"
@@ -25,19 +26,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
+using bench::Clock;
+using bench::Median;
+using bench::MillisecondsSince;
 
 // The pattern's seven extensions, spelt in the mixed case that cameras and old programs use.
 const char* const kMatching[] = {"gif", "JPG", "jpeg", "Bmp", "ICO", "wmf", "EMF", "jpg", "GIF"};

@@ -5,6 +5,7 @@
 //
 // Each variant runs in a fresh child process (this program started again with --child), so
 // that each peak resident size (VmHWM as the child exits) is its own.
+#include "bench/BenchSupport.h"
 #include "pictures/LoadPicture.h"
 
 #include <QCoreApplication>
@@ -35,39 +36,14 @@
 
 namespace {
 
+using bench::Clock;
+using bench::Median;
+using bench::MillisecondsSince;
+using bench::PhotoLike;
+
 constexpr QSize kPhotoSize(6000, 4000);
 constexpr QSize kPane(250, 130);
 constexpr int kQuality = 90;
-
-using Clock = std::chrono::steady_clock;
-
-double MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-// Gradients under noise, so that the JPEG is about as large and slow as a photograph's.
-QImage PhotoLike(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    QRandomGenerator random(1);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const int noise = static_cast<int>(random.bounded(24));
-            line[x] =
-                qRgb(40 + x * 180 / size.width() + noise, 60 + y * 150 / size.height() + noise,
-                     200 - (x + y) * 160 / (size.width() + size.height()) + noise);
-        }
-    }
-    return image;
-}
 
 // The largest size of the picture's shape that fits the pane, as the image control draws it.
 QSize Fitted(const pictures::Picture& picture, QSize pane) {

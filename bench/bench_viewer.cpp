@@ -8,6 +8,7 @@
 // A step is what a user's Right key does: the hidden browser previews the next file (its size
 // text and pane follow), the viewer loads it again and fits it, and the screen is drawn at once
 // (QWidget::repaint) so that the decoding falls inside the step.
+#include "bench/BenchSupport.h"
 #include "browser/MainForm.h"
 #include "forms/Application.h"
 #include "pictures/LoadPicture.h"
@@ -43,14 +44,12 @@ extern char** environ;
 
 namespace {
 
+using bench::Clock;
+using bench::MillisecondsSince;
+using bench::PhotoLike;
+
 constexpr QSize kPhotoSize(6000, 4000);
 constexpr int kQuality = 90;
-
-using Clock = std::chrono::steady_clock;
-
-double MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 struct Figures {
     double median = NAN;
@@ -66,22 +65,6 @@ Figures Summary(std::vector<double> values) {
     const double median =
         values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
     return {median, values.front(), values.back()};
-}
-
-// Gradients under noise, so that the JPEG is about as large and slow as a photograph's.
-QImage PhotoLike(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    QRandomGenerator random(1);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const int noise = static_cast<int>(random.bounded(24));
-            line[x] =
-                qRgb(40 + x * 180 / size.width() + noise, 60 + y * 150 / size.height() + noise,
-                     200 - (x + y) * 160 / (size.width() + size.height()) + noise);
-        }
-    }
-    return image;
 }
 
 // Counts the paint events of the viewer's picture, to be sure each step drew it.
