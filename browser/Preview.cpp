@@ -4,8 +4,8 @@
 #include "forms/Error.h"
 #include "forms/FileSystemObject.h"
 #include "forms/LoadPicture.h"
+#include "forms/Paths.h"
 
-#include <QDir>
 #include <QLocale>
 
 #include <cmath>
@@ -27,10 +27,7 @@ QString ThreePlaces(double value) {
 } // namespace
 
 QString MainForm::SelectedFilePath() {
-    QString folder = Dir1.Path();
-    if (folder.endsWith(QDir::separator()))
-        folder.chop(1);
-    return folder + QDir::separator() + File1.FileName();
+    return forms::JoinPath(Dir1.Path(), File1.FileName());
 }
 
 void MainForm::ArrangePreviewArea() {

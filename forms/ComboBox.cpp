@@ -27,12 +27,6 @@ void ComboBox::AddItem(const QString& item) {
     combo_->setEditText(text);
 }
 
-int ComboBox::ListCount() const {
-    return combo_->count();
-}
-QString ComboBox::List(int index) const {
-    return combo_->itemText(index);
-}
 float ComboBox::Height() const {
     return ToTwips(pixelHeight());
 }

@@ -16,8 +16,6 @@ public:
     QString Text() const;
     void setText(const QString& text);
     void AddItem(const QString& item);
-    int ListCount() const;
-    QString List(int index) const;
     float Height() const override;
 
 private:

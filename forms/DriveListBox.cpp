@@ -1,6 +1,5 @@
 #include "forms/DriveListBox.h"
 
-#include "forms/Error.h"
 #include "forms/Twips.h"
 
 #include <QComboBox>
@@ -63,16 +62,6 @@ QString DriveListBox::Drive() const {
     return combo_->currentData().toString();
 }
 
-void DriveListBox::setDrive(const QString& drive) {
-    const int index = combo_->findData(QDir::toNativeSeparators(drive));
-    if (index < 0)
-        throw Error(QStringLiteral("%1: no such drive").arg(drive));
-    combo_->setCurrentIndex(index);
-}
-
-QString DriveListBox::List(int index) const {
-    return combo_->itemText(index);
-}
 float DriveListBox::Height() const {
     return ToTwips(pixelHeight());
 }

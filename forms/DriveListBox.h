@@ -18,9 +18,6 @@ public:
 
     // The chosen drive: its mount point.
     QString Drive() const;
-    void setDrive(const QString& drive);
-    int ListCount() const { return static_cast<int>(drives_.size()); }
-    QString List(int index) const;
     float Height() const override;
 
     Event<> Change;

@@ -163,10 +163,6 @@ float Form::ScaleHeight() const {
     return ToTwips(window_->height() - window_->menuBarHeight());
 }
 
-float Form::ScaleWidth() const {
-    return ToTwips(window_->width());
-}
-
 bool Form::Visible() const {
     return window_->isVisible();
 }

@@ -39,7 +39,6 @@ public:
     void setHeight(float twips);
     // Height of the client area below the menu bar, in twips.
     float ScaleHeight() const;
-    float ScaleWidth() const;
 
     bool Visible() const;
     void setVisible(bool visible);

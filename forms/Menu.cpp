@@ -14,20 +14,11 @@ Menu::Menu(Menu& parent, const QString& caption)
     QObject::connect(action_, &QAction::triggered, [this] { Click(); });
 }
 
-QString Menu::Caption() const {
-    return action_->text();
-}
 bool Menu::Enabled() const {
     return action_->isEnabled();
 }
 void Menu::setEnabled(bool enabled) {
     action_->setEnabled(enabled);
-}
-bool Menu::Visible() const {
-    return action_->isVisible();
-}
-void Menu::setVisible(bool visible) {
-    action_->setVisible(visible);
 }
 
 } // namespace forms

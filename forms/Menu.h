@@ -17,11 +17,8 @@ public:
     // An item of a menu; choosing it raises Click.
     Menu(Menu& parent, const QString& caption);
 
-    QString Caption() const;
     bool Enabled() const;
     void setEnabled(bool enabled);
-    bool Visible() const;
-    void setVisible(bool visible);
     QAction* action() const { return action_; }
     QMenu* menu() const { return menu_; }
 

@@ -4,8 +4,7 @@
 #include "browser/MainForm.h"
 #include "forms/Error.h"
 #include "forms/LoadPicture.h"
-
-#include <QDir>
+#include "forms/Paths.h"
 
 void ViewForm::Form_Load() {
     setWindowState(forms::vbMaximized);
@@ -17,10 +16,8 @@ void ViewForm::Form_Load() {
 }
 
 void ViewForm::ShowFullScreenPicture(const QString& fileName) {
-    QString folder = frmMain->Dir1.Path();
-    if (folder.endsWith(QDir::separator()))
-        folder.chop(1);
-    const QString path = folder + QDir::separator() + fileName;
+    // The browser's folder and the name given, by the same rule as SelectedFilePath.
+    const QString path = forms::JoinPath(frmMain->Dir1.Path(), fileName);
     if (fileName.isEmpty())
         throw forms::Error(QStringLiteral("No picture is selected"));
     const pictures::Picture picture = forms::LoadPicture(path);
