@@ -1,2 +1,4 @@
 lumbrik_test(tst_startup tst_startup.cpp)
 target_link_libraries(tst_startup PRIVATE lumbrik_windows)
+# The command-line cases run the program itself.
+add_dependencies(tst_startup Lumbrik)

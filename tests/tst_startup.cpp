@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QProcess>
 #include <QScreen>
 
 namespace {
@@ -123,6 +124,56 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
+    }
+
+    // The program itself, run as a shell user runs it; help and version need no display.
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out"); // its first line
+        QTest::addColumn<QString>("err"); // lines it holds
+        const QString usage = "Usage: Lumbrik [OPTION] [PICTURE | FOLDER]";
+        QTest::newRow("--help") << QStringList{"--help"} << false << 0 << usage << "";
+        QTest::newRow("-h, past a path") << QStringList{"x", "-h"} << false << 0 << usage << "";
+        QTest::newRow("--version") << QStringList{"--version"} << false << 0 << "Lumbrik 1.00"
+                                   << "";
+        QTest::newRow("help wins over an unknown option")
+            << QStringList{"--bogus", "--version", "--help"} << false << 0 << usage << "";
+        QTest::newRow("unknown option, no display")
+            << QStringList{"--bogus"} << false << 2 << ""
+            << usage + "\nLumbrik: unknown option '--bogus'\n";
+        QTest::newRow("unknown option") << QStringList{"-x", "a.gif"} << true << 2 << ""
+                                        << usage + "\nLumbrik: unknown option '-x'\n";
+        QTest::newRow("two paths, after Qt took its option")
+            << QStringList{"-style", "fusion", "a.gif", "b.gif"} << true << 2 << ""
+            << usage + "\nLumbrik: one picture or folder at most\n";
+        QTest::newRow("an option after --") << QStringList{"--", "-h", "--help"} << false << 2 << ""
+                                            << usage + "\nLumbrik: one picture or folder at most\n";
+    }
+
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, display);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        if (display)
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(environment);
+        program.start(QCoreApplication::applicationDirPath() + "/Lumbrik", arguments);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        const QString standardOut = QString::fromLocal8Bit(program.readAllStandardOutput());
+        const QString standardError = QString::fromLocal8Bit(program.readAllStandardError());
+        QCOMPARE(standardOut.section('\n', 0, 0), out);
+        QVERIFY2(err.isEmpty() ? standardError.isEmpty() : standardError.contains(err),
+                 qPrintable(standardError));
     }
 
     void nothingClickedHandsOverAfterTheTimer() {
