@@ -8,6 +8,8 @@ packages=(
   fonts-dejavu-core
   # real-window tests, install check and benchmarks
   python3 xvfb xauth openbox xdotool x11-utils imagemagick libjpeg-turbo-progs desktop-file-utils
+  # the Debian package (CPack's dependency list) and its checks
+  dpkg-dev file appstream lintian
 )
 
 missing=()

@@ -15,5 +15,17 @@ add_test(NAME install
                  -DCMAKE_INSTALL_BINDIR=${CMAKE_INSTALL_BINDIR}
                  -DCMAKE_INSTALL_LIBEXECDIR=${CMAKE_INSTALL_LIBEXECDIR}
                  -DCMAKE_INSTALL_DATADIR=${CMAKE_INSTALL_DATADIR}
+                 -DCMAKE_INSTALL_MANDIR=${CMAKE_INSTALL_MANDIR}
                  -P ${CMAKE_CURRENT_SOURCE_DIR}/e2e/check_install.cmake)
 set_tests_properties(install PROPERTIES TIMEOUT 60)
+
+# The Debian package, built from the same install rules in a scratch folder, and its metainfo.
+# A sanitizer build is no package.
+if(NOT LUMBRIK_SANITIZE)
+  add_test(NAME package
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                   -DSCRATCH=${CMAKE_CURRENT_BINARY_DIR}/package-check -DVERSION=${PROJECT_VERSION}
+                   -P ${CMAKE_CURRENT_SOURCE_DIR}/e2e/check_package.cmake)
+  set_tests_properties(package PROPERTIES TIMEOUT 300 SKIP_REGULAR_EXPRESSION
+                                          "package check skipped:")
+endif()

@@ -1,6 +1,7 @@
 # Installs the build into a scratch prefix and checks that every file is in its standard place
 # and that the desktop entry is valid. Run with -P, given BUILD_DIR, PREFIX and the install
-# folders CMAKE_INSTALL_BINDIR, CMAKE_INSTALL_LIBEXECDIR and CMAKE_INSTALL_DATADIR.
+# folders CMAKE_INSTALL_BINDIR, CMAKE_INSTALL_LIBEXECDIR, CMAKE_INSTALL_DATADIR and
+# CMAKE_INSTALL_MANDIR.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -13,7 +14,11 @@ set(expected
     ${CMAKE_INSTALL_LIBEXECDIR}/lumbrik/lumbrik-metafile
     ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps/lumbrik.png
     ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps/lumbrik.png
-    ${CMAKE_INSTALL_DATADIR}/applications/lumbrik.desktop)
+    ${CMAKE_INSTALL_DATADIR}/applications/org.lumbrik.Lumbrik.desktop
+    ${CMAKE_INSTALL_DATADIR}/metainfo/org.lumbrik.Lumbrik.metainfo.xml
+    ${CMAKE_INSTALL_MANDIR}/man1/Lumbrik.1.gz
+    ${CMAKE_INSTALL_DATADIR}/doc/lumbrik/copyright
+    ${CMAKE_INSTALL_DATADIR}/doc/lumbrik/changelog.gz)
 foreach(file IN LISTS expected)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "not installed: ${file}")
@@ -43,7 +48,7 @@ foreach(size 16 32)
   endif()
 endforeach()
 
-set(entry ${PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/lumbrik.desktop)
+set(entry ${PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/org.lumbrik.Lumbrik.desktop)
 find_program(VALIDATE desktop-file-validate REQUIRED)
 execute_process(COMMAND ${VALIDATE} ${entry} RESULT_VARIABLE status OUTPUT_VARIABLE report
                 ERROR_VARIABLE report)
