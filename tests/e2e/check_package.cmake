@@ -14,7 +14,7 @@ foreach(tool DPKG_DEB DPKG_SHLIBDEPS FILE_PROGRAM)
 endforeach()
 
 file(REMOVE_RECURSE ${SCRATCH})
-execute_process(COMMAND cpack --config ${BUILD_DIR}/CPackConfig.cmake -B ${SCRATCH}
+execute_process(COMMAND ${CMAKE_CPACK_COMMAND} --config ${BUILD_DIR}/CPackConfig.cmake -B ${SCRATCH}
                 RESULT_VARIABLE status OUTPUT_VARIABLE log ERROR_VARIABLE log)
 file(GLOB packages ${SCRATCH}/lumbrik_*.deb)
 list(LENGTH packages count)
@@ -77,18 +77,29 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_
 if(NOT status EQUAL 0 OR NOT answer STREQUAL "Lumbrik ${VERSION}\n")
   message(FATAL_ERROR "the packaged program answers --version with ${status}: ${answer}")
 endif()
-file(READ ${root}/usr/share/man/man1/Lumbrik.1.gz magic LIMIT 2 HEX)
-if(NOT magic STREQUAL "1f8b")
-  message(FATAL_ERROR "the manual page is not compressed with gzip")
-endif()
+# The manual page, the changelog and the metainfo's release entry, each written by hand, name
+# this version; the first two are compressed as Debian wants them.
+find_program(GZIP gzip REQUIRED)
+foreach(check "man/man1/Lumbrik.1.gz;\n\\.TH LUMBRIK 1 [^\n]* \"Lumbrik ${VERSION}\""
+              "doc/lumbrik/changelog.gz;^lumbrik \\(${VERSION}\\) "
+              "metainfo/org.lumbrik.Lumbrik.metainfo.xml;<release version=\"${VERSION}\"")
+  list(GET check 0 name)
+  list(GET check 1 pattern)
+  set(path ${root}/usr/share/${name})
+  if(name MATCHES "\\.gz$")
+    execute_process(COMMAND ${GZIP} --test ${path} COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND ${GZIP} -dc ${path} OUTPUT_VARIABLE text)
+  else()
+    file(READ ${path} text)
+  endif()
+  if(NOT text MATCHES "${pattern}")
+    message(FATAL_ERROR "${name} does not name version ${VERSION}")
+  endif()
+endforeach()
 
-# The metainfo's release is this version; appstreamcli checks the file alone, then with the
-# package's tree, where its launchable must be the desktop entry the package installs.
+# appstreamcli checks the metainfo alone, then with the package's tree, where its launchable
+# must be the desktop entry the package installs.
 set(metainfo ${root}/usr/share/metainfo/org.lumbrik.Lumbrik.metainfo.xml)
-file(READ ${metainfo} text)
-if(NOT text MATCHES "<release version=\"${VERSION}\"")
-  message(FATAL_ERROR "the metainfo has no release entry for ${VERSION}")
-endif()
 find_program(APPSTREAMCLI appstreamcli)
 if(APPSTREAMCLI)
   foreach(check "validate;${metainfo}" "validate-tree;${root}")
