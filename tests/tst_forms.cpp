@@ -68,6 +68,7 @@ public:
     forms::DirListBox Dir1;
     forms::FileListBox File1;
     int ticks = 0;
+    int activations = 0;
 
     void ReportFailure(const QString& message) override { failures << message; }
 
@@ -76,6 +77,7 @@ protected:
         events << "Form_Load";
         Run(script.load, *this);
     }
+    void Form_Activate() override { ++activations; }
     void Form_Click() override { Run(script.click, *this); }
     void Form_KeyDown(int& KeyCode, int&) override {
         events << QString("Form_KeyDown %1").arg(KeyCode);
@@ -378,6 +380,49 @@ private slots:
         QCOMPARE(form.Width(), 4000.5f);
         QCOMPARE(form.Height(), 3337.5f);
         QCOMPARE(form.ScaleHeight(), form.window()->height() * 15.0f);
+    }
+
+    void disabledWindowTakesNoInput_data() {
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("enabled: activated, then closed") << true;
+        QTest::newRow("disabled: the window above keeps the focus, no close") << false;
+    }
+
+    // frmOther is a window open above frmProbe, as the About window is above the browser.
+    void disabledWindowTakesNoInput() {
+        QFETCH(bool, enabled);
+        int queryUnloads = 0;
+        script.queryUnload = [&](ProbeForm&) {
+            ++queryUnloads;
+            forms::Unload(frmProbe);
+        };
+        ProbeForm& form = *frmProbe;
+        form.setVisible(true);
+        QVERIFY(QTest::qWaitForWindowActive(form.window()));
+        form.File1.widget()->setFocus();
+        form.setEnabled(enabled);
+        frmOther->setVisible(true);
+        QVERIFY(QTest::qWaitForWindowActive(frmOther->window()));
+
+        // The window system makes the window active, as at a click on it.
+        QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
+        form.window()->activateWindow();
+        QTRY_COMPARE(focus.size(), enabled ? 1 : 2);
+        QCOMPARE(QGuiApplication::focusWindow(),
+                 (enabled ? form : *frmOther).window()->windowHandle());
+        QCOMPARE(form.activations, enabled ? 2 : 1);
+        QCOMPARE(frmOther->activations, 1);
+
+        form.window()->close(); // the window system's close request
+        QCOMPARE(queryUnloads, enabled ? 1 : 0);
+        QCOMPARE(frmProbe.IsLoaded(), !enabled);
+        if (!enabled) {
+            // Enabled again, it gives the focus back to the control that had it.
+            form.setEnabled(true);
+            form.window()->activateWindow();
+            QTRY_COMPARE(QApplication::focusWidget(), form.File1.widget());
+            QCOMPARE(form.activations, 2);
+        }
     }
 
     void keyCodes_data() {
