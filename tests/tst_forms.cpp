@@ -84,6 +84,7 @@ protected:
         Run(script.key, *this);
     }
     void Form_QueryUnload() override {
+        events << "Form_QueryUnload";
         if (script.queryUnload)
             script.queryUnload(*this);
         else
@@ -388,14 +389,9 @@ private slots:
         QTest::newRow("disabled: the window above keeps the focus, no close") << false;
     }
 
-    // frmOther is a window open above frmProbe, as the About window is above the browser.
+    // frmOther is open above frmProbe, as the About window is above the browser.
     void disabledWindowTakesNoInput() {
         QFETCH(bool, enabled);
-        int queryUnloads = 0;
-        script.queryUnload = [&](ProbeForm&) {
-            ++queryUnloads;
-            forms::Unload(frmProbe);
-        };
         ProbeForm& form = *frmProbe;
         form.setVisible(true);
         QVERIFY(QTest::qWaitForWindowActive(form.window()));
@@ -404,24 +400,20 @@ private slots:
         frmOther->setVisible(true);
         QVERIFY(QTest::qWaitForWindowActive(frmOther->window()));
 
-        // The window system makes the window active, as at a click on it.
         QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
-        form.window()->activateWindow();
+        form.window()->activateWindow(); // as the window system does at a click on it
         QTRY_COMPARE(focus.size(), enabled ? 1 : 2);
         QCOMPARE(QGuiApplication::focusWindow(),
                  (enabled ? form : *frmOther).window()->windowHandle());
         QCOMPARE(form.activations, enabled ? 2 : 1);
         QCOMPARE(frmOther->activations, 1);
-
         form.window()->close(); // the window system's close request
-        QCOMPARE(queryUnloads, enabled ? 1 : 0);
+        QCOMPARE(events.contains("Form_QueryUnload"), enabled);
         QCOMPARE(frmProbe.IsLoaded(), !enabled);
-        if (!enabled) {
-            // Enabled again, it gives the focus back to the control that had it.
+        if (!enabled) { // enabled again, it gives the focus back to the control that had it
             form.setEnabled(true);
             form.window()->activateWindow();
             QTRY_COMPARE(QApplication::focusWidget(), form.File1.widget());
-            QCOMPARE(form.activations, 2);
         }
     }
 
