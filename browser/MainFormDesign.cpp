@@ -18,6 +18,8 @@ MainForm::MainForm()
     filter.setText("*.gif;*.jpg;*.bmp;*.ico;*.wmf;*.emf;*.jpeg");
     filter.AddItem("*.gif;*.jpg;*.bmp;*.ico;*.wmf;*.emf");
     filter.AddItem("*.*");
+    // Nothing reads the box, so it does not offer to be edited.
+    filter.setLocked(true);
     File1.Move(120, 4080, 2175, 1650);
     Dir1.Move(2400, 4080, 2295, 1665);
     Drive1.Move(2400, 3720, 2175, 315);

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <algorithm>
+
 namespace forms {
 
 Application::Application() = default;
@@ -22,10 +24,22 @@ QString Application::Path() const {
 
 void Application::formUnloaded(std::unique_ptr<Form> form) {
     formGone(form.get());
+    std::erase(loaded_, form.get());
     unloaded_.push_back(std::move(form));
     QMetaObject::invokeMethod(this, &Application::DestroyUnloaded, Qt::QueuedConnection);
-    if (--loadedForms_ == 0)
+    if (loaded_.empty())
         emit lastFormUnloaded();
+}
+
+Form* Application::FormTakingInput(const Form* besides) const {
+    const auto takes = [besides](const Form* form) {
+        return form && form != besides && !form->IsUnloading() && form->Visible() &&
+               form->Enabled();
+    };
+    if (takes(activeForm_))
+        return activeForm_;
+    const auto last = std::find_if(loaded_.rbegin(), loaded_.rend(), takes);
+    return last == loaded_.rend() ? nullptr : *last;
 }
 
 void Application::formGone(Form* form) {

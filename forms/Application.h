@@ -23,9 +23,12 @@ public:
     QString HelpFile() const { return helpFile_; }
     void setHelpFile(const QString& file) { helpFile_ = file; }
 
-    int LoadedForms() const { return loadedForms_; }
+    int LoadedForms() const { return static_cast<int>(loaded_.size()); }
     // The window that was made active last among the program's own windows.
     Form* ActiveForm() const { return activeForm_; }
+    // A shown, enabled window other than `besides` that can take the user's input: the one made
+    // active last if it can, else the one loaded last; none when there is none.
+    Form* FormTakingInput(const Form* besides) const;
     // Destroys the windows that were unloaded and wait for the end of their last event.
     void DestroyUnloaded();
 
@@ -38,13 +41,14 @@ private:
     friend class FormWindow;
     template <class T> friend class FormRef;
 
-    void formLoaded() { ++loadedForms_; }
+    void formLoaded(Form* form) { loaded_.push_back(form); }
     void formUnloaded(std::unique_ptr<Form> form);
     void formActivated(Form* form) { activeForm_ = form; }
     void formGone(Form* form);
 
     QString helpFile_;
-    int loadedForms_ = 0;
+    // Loaded windows, in the order they were loaded.
+    std::vector<Form*> loaded_;
     Form* activeForm_ = nullptr;
     // Unloaded windows wait here until the event that unloaded them has finished.
     std::vector<std::unique_ptr<Form>> unloaded_;

@@ -1,13 +1,14 @@
-// ComboBox: a text field with a drop-down list; its height is the toolkit's.
+// ComboBox: a text field with a drop-down list; its height is the toolkit's. Locked keeps the
+// user from changing its text or its choice.
 #pragma once
 
 #include "forms/Control.h"
 
 #include <QString>
 
-class QComboBox;
-
 namespace forms {
+
+class LockableCombo;
 
 class ComboBox : public Control {
 public:
@@ -17,10 +18,12 @@ public:
     void setText(const QString& text);
     void AddItem(const QString& item);
     float Height() const override;
+    bool Locked() const;
+    void setLocked(bool locked);
 
 private:
     int pixelHeight() const override;
-    QComboBox* combo_;
+    LockableCombo* combo_;
 };
 
 } // namespace forms

@@ -215,7 +215,22 @@ bool Form::Enabled() const {
     return window_->isEnabled();
 }
 void Form::setEnabled(bool enabled) {
+    if (!enabled && window_->isEnabled())
+        focusWhenDisabled_ = window_->focusWidget();
     window_->setEnabled(enabled);
+    // Given back while the window is not active, it takes effect when the window is activated.
+    if (enabled && focusWhenDisabled_)
+        std::exchange(focusWhenDisabled_, nullptr)->setFocus();
+}
+
+// A disabled window takes no input, activation included: the window system may still make it
+// active (a click on it), so the program's window that takes input there, open above it (the
+// About window over the browser), is raised and made active again.
+void Form::passActivation() {
+    if (Form* keeper = App.FormTakingInput(this)) {
+        keeper->window_->raise();
+        keeper->window_->activateWindow();
+    }
 }
 
 int Form::WindowState() const {

@@ -5,6 +5,7 @@
 #include "forms/Application.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -89,8 +90,8 @@ protected:
     virtual void Form_Click() {}
     virtual void Form_KeyDown(int& /*KeyCode*/, int& /*Shift*/) {}
     virtual void Form_KeyPress(int& /*KeyAscii*/) {}
-    // The window system asks to close the window (its close box, Alt+F4). By default the window
-    // unloads, as a close box does.
+    // The window system asks to close the window (its close box, Alt+F4); a disabled window
+    // is never asked. By default the window unloads, as a close box does.
     virtual void Form_QueryUnload() { UnloadMe(); }
 
     void UnloadMe();
@@ -107,6 +108,7 @@ private:
     void centre();
     QMargins frameMargins() const;
     void beginUnload();
+    void passActivation();
     bool previewKey(QObject* receiver, QEvent* event);
 
     std::unique_ptr<FormWindow> window_;
@@ -127,6 +129,8 @@ private:
     float outerHeight_ = 0;
     std::function<void()> unload_;
     std::unique_ptr<QObject> keyFilter_;
+    // The control that had the focus when the window was disabled gets it back when enabled.
+    QPointer<QWidget> focusWhenDisabled_;
 };
 
 // The single-instance reference of a window: the first use loads it (construction with its
@@ -151,7 +155,7 @@ public:
             auto form = std::make_unique<T>();
             T& loaded = *form;
             form_ = std::move(form);
-            App.formLoaded();
+            App.formLoaded(&loaded);
             static_cast<Form&>(loaded).Load([this] { unload(); });
             // A window that unloaded itself while loading lives until its event has ended.
             return loaded;

@@ -56,11 +56,15 @@ void FormWindow::arrange() {
 }
 
 bool FormWindow::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate && App.ActiveForm() != &form_ &&
-        !form_.IsUnloading()) {
-        // Activation among the program's own windows; coming back from another program is none.
-        App.formActivated(&form_);
-        form_.Raise([this] { form_.Form_Activate(); });
+    if (event->type() == QEvent::WindowActivate && !form_.IsUnloading()) {
+        if (!isEnabled()) {
+            form_.passActivation();
+        } else if (App.ActiveForm() != &form_) {
+            // Activation among the program's own windows; coming back from another program is
+            // none.
+            App.formActivated(&form_);
+            form_.Raise([this] { form_.Form_Activate(); });
+        }
     }
     const bool handled = QWidget::event(event);
     // The window system tells the frame's size once the window is on screen, without a resize:
@@ -86,7 +90,8 @@ void FormWindow::changeEvent(QEvent* event) {
 
 void FormWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
-    if (!form_.IsUnloading())
+    // A disabled window takes no input, a close request from the window system included.
+    if (!form_.IsUnloading() && isEnabled())
         form_.Raise([this] { form_.Form_QueryUnload(); });
 }
 

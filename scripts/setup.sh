@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libwmf-dev libemf2svg-dev
   fonts-dejavu-core
   # real-window tests, install check and benchmarks
-  python3 xvfb xauth openbox xdotool x11-utils imagemagick libjpeg-turbo-progs desktop-file-utils
+  python3 xvfb xauth openbox xdotool wmctrl x11-utils imagemagick libjpeg-turbo-progs desktop-file-utils
   # the Debian package (CPack's dependency list) and its checks
   dpkg-dev file appstream lintian
 )

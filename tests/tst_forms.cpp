@@ -68,6 +68,7 @@ public:
     forms::DirListBox Dir1;
     forms::FileListBox File1;
     int ticks = 0;
+    int activations = 0;
 
     void ReportFailure(const QString& message) override { failures << message; }
 
@@ -76,12 +77,14 @@ protected:
         events << "Form_Load";
         Run(script.load, *this);
     }
+    void Form_Activate() override { ++activations; }
     void Form_Click() override { Run(script.click, *this); }
     void Form_KeyDown(int& KeyCode, int&) override {
         events << QString("Form_KeyDown %1").arg(KeyCode);
         Run(script.key, *this);
     }
     void Form_QueryUnload() override {
+        events << "Form_QueryUnload";
         if (script.queryUnload)
             script.queryUnload(*this);
         else
@@ -378,6 +381,40 @@ private slots:
         QCOMPARE(form.Width(), 4000.5f);
         QCOMPARE(form.Height(), 3337.5f);
         QCOMPARE(form.ScaleHeight(), form.window()->height() * 15.0f);
+    }
+
+    void disabledWindowTakesNoInput_data() {
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("enabled: activated, then closed") << true;
+        QTest::newRow("disabled: the window above keeps the focus, no close") << false;
+    }
+
+    // frmOther is open above frmProbe, as the About window is above the browser.
+    void disabledWindowTakesNoInput() {
+        QFETCH(bool, enabled);
+        ProbeForm& form = *frmProbe;
+        form.setVisible(true);
+        QVERIFY(QTest::qWaitForWindowActive(form.window()));
+        form.File1.widget()->setFocus();
+        form.setEnabled(enabled);
+        frmOther->setVisible(true);
+        QVERIFY(QTest::qWaitForWindowActive(frmOther->window()));
+
+        QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
+        form.window()->activateWindow(); // as the window system does at a click on it
+        QTRY_COMPARE(focus.size(), enabled ? 1 : 2);
+        QCOMPARE(QGuiApplication::focusWindow(),
+                 (enabled ? form : *frmOther).window()->windowHandle());
+        QCOMPARE(form.activations, enabled ? 2 : 1);
+        QCOMPARE(frmOther->activations, 1);
+        form.window()->close(); // the window system's close request
+        QCOMPARE(events.contains("Form_QueryUnload"), enabled);
+        QCOMPARE(frmProbe.IsLoaded(), !enabled);
+        if (!enabled) { // enabled again, it gives the focus back to the control that had it
+            form.setEnabled(true);
+            form.window()->activateWindow();
+            QTRY_COMPARE(QApplication::focusWidget(), form.File1.widget());
+        }
     }
 
     void keyCodes_data() {

@@ -149,6 +149,11 @@ class Display:
         return (int(info["Absolute upper-left X"]), int(info["Absolute upper-left Y"]),
                 int(info["Width"]), int(info["Height"]))
 
+    def stacking(self):
+        """The managed windows, bottom to top."""
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"], check=False)
+        return [int(w, 16) for w in out.partition("#")[2].replace(",", " ").split()]
+
     def states(self, window):
         return self.run(["xprop", "-id", str(window), "_NET_WM_STATE"], check=False)
 
@@ -219,6 +224,18 @@ class Shot:
         """How many pixels of the region are dark, as text is."""
         data = self.region(left, top, right, bottom)
         return sum(1 for i in range(0, len(data), 3) if data[i] + data[i + 1] + data[i + 2] < 240)
+
+
+def holds(what, probe, span=1.0):
+    """Waits until probe has stayed true for `span` s: nothing tells when the window system and
+    the program have done with a click, and a wrong outcome may come a moment later."""
+    since = None
+
+    def steady():
+        nonlocal since
+        since = (since or time.monotonic()) if probe() else None
+        return since is not None and time.monotonic() - since >= span
+    poll(what, steady)
 
 
 def splash_windows(display):
@@ -513,11 +530,31 @@ def main_journey(display, binary, folder, shots):
         about = poll("the About window", lambda: splash_windows(display))[0]
         ax, ay, aw, ah = display.geometry(about)
         check(True, "About shows the splash window")
+
+        # The browser takes no input meanwhile: a click on it (its status bar, below About)
+        # leaves About on top and active, and neither Alt+F4 nor a close request sent to the
+        # browser (as a taskbar's Close does) closes a window.
+        def about_above():
+            stack = display.stacking()
+            return (display.active() == about and about in stack and browser.window in stack
+                    and stack.index(about) > stack.index(browser.window))
+        holds("About to be active and above the browser", about_above)
+        display.click(browser.x + browser.w // 2, browser.y + browser.h - 8)
+        holds("About to stay active and above the browser after a click on it", about_above)
+        check(True, "a click on the browser leaves About on top and active")
+        display.key("alt+F4")
+        display.run(["wmctrl", "-i", "-c", str(browser.window)])
+        holds("both windows to stay", lambda: about_above() and program.process.poll() is None)
+        check(True, "Alt+F4 and a close request leave both windows and the program running")
         # The frame's empty area, right of the labels and left of the second picture.
         display.click(ax + (150 + 2700) // TWIPS_PER_PIXEL, ay + (60 + 2900) // TWIPS_PER_PIXEL)
         poll("the About window to close", lambda: about not in display.windows())
+        window = browser.window
         browser.shown_and_active()
-        check(True, "a click closes About and gives the browser its input back")
+        poll("the preview of the file selected before", lambda: display.screenshot().box(
+            following[3], browser.pane_region()))
+        check(browser.window == window,
+              "a click closes About and gives the same browser its input back, its file selected")
 
         # Escape ends the program.
         display.key("Escape")
@@ -619,7 +656,7 @@ def main():
     stale = os.path.join(shots, "e2e-failure.png")
     if os.path.exists(stale):
         os.remove(stale)
-    for tool in ("Xvfb", "openbox", "xdotool", "xwininfo", "xprop"):
+    for tool in ("Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "wmctrl"):
         if not shutil.which(tool):
             print(f"missing {tool}: run scripts/setup.sh", file=sys.stderr)
             return 1
