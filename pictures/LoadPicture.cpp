@@ -24,6 +24,10 @@ constexpr qint64 kMaxFileBytes = qint64{1} << 30;
     throw LoadError((fileName + QStringLiteral(": ") + reason).toStdString());
 }
 
+QString TooLargeFile() {
+    return QStringLiteral("too large a file (over %1 MB)").arg(kMaxFileBytes >> 20);
+}
+
 QString ErrnoText(int error) {
     return QString::fromStdString(std::generic_category().message(error));
 }
@@ -53,11 +57,11 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
     if (::fstat(file.get(), &status) != 0)
         Fail(fileName, QStringLiteral("cannot be read: ") + ErrnoText(errno));
     if (S_ISDIR(status.st_mode))
-        Fail(fileName, QStringLiteral("is a folder, not a picture"));
+        Fail(fileName, QStringLiteral("a folder, not a picture"));
     if (!S_ISREG(status.st_mode))
-        Fail(fileName, QStringLiteral("not a regular file"));
+        Fail(fileName, QStringLiteral("not a picture (not a regular file)"));
     if (status.st_size > kMaxFileBytes)
-        Fail(fileName, QStringLiteral("file too large (%1 bytes)").arg(status.st_size));
+        Fail(fileName, TooLargeFile());
 
     QByteArray bytes;
     bytes.resize(static_cast<qsizetype>(status.st_size));
@@ -65,7 +69,7 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
     while (true) {
         if (filled == bytes.size()) {
             if (bytes.size() >= kMaxFileBytes)
-                Fail(fileName, QStringLiteral("file too large"));
+                Fail(fileName, TooLargeFile());
             bytes.resize(bytes.size() + 65536); // the file grew since fstat
         }
         const ssize_t got = ::read(file.get(), bytes.data() + filled,
@@ -89,14 +93,16 @@ Picture LoadPicture(const std::filesystem::path& path) {
     std::filesystem::path full = std::filesystem::absolute(path, error);
     if (error)
         full = path;
-    const QString fileName = QFile::decodeName(full.c_str());
+    // Messages begin with the file's name: a status bar shows little more than that.
+    const QString fileName =
+        QFile::decodeName((full.has_filename() ? full.filename() : full).c_str());
 
     QByteArray bytes = ReadWholeFile(full, fileName);
     if (bytes.isEmpty())
-        Fail(fileName, QStringLiteral("empty file"));
+        Fail(fileName, QStringLiteral("an empty file"));
     const std::optional<Format> format = FormatOf(bytes);
     if (!format)
-        Fail(fileName, QStringLiteral("not a picture (unknown format)"));
+        Fail(fileName, QStringLiteral("not a picture"));
     switch (*format) {
     case Format::Wmf:
         return LoadMetafile(bytes, MetafileKind::Wmf, fileName);
