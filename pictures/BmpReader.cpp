@@ -59,7 +59,7 @@ struct Layout {
 };
 
 QString Variant(const QString& what) {
-    return QStringLiteral("a BMP variant that cannot be read (%1)").arg(what);
+    return QStringLiteral("unreadable BMP (%1)").arg(what);
 }
 
 // Reads the info header at `at`. `dataAt` is where the file header puts the pixels (0 for an

@@ -28,8 +28,13 @@ QString TooLargeFile() {
     return QStringLiteral("too large a file (over %1 MB)").arg(kMaxFileBytes >> 20);
 }
 
-QString ErrnoText(int error) {
-    return QString::fromStdString(std::generic_category().message(error));
+QString CannotRead(int error) {
+    if (error == ENOENT)
+        return QStringLiteral("no such file");
+    if (error == EACCES || error == EPERM)
+        return QStringLiteral("not allowed to read it");
+    return QStringLiteral("cannot be read (%1)")
+        .arg(QString::fromStdString(std::generic_category().message(error)));
 }
 
 class FileDescriptor {
@@ -52,10 +57,10 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
     // Non-blocking so that a FIFO cannot hang the open; it is refused just below.
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.get() < 0)
-        Fail(fileName, QStringLiteral("cannot be read: ") + ErrnoText(errno));
+        Fail(fileName, CannotRead(errno));
     struct stat status {};
     if (::fstat(file.get(), &status) != 0)
-        Fail(fileName, QStringLiteral("cannot be read: ") + ErrnoText(errno));
+        Fail(fileName, CannotRead(errno));
     if (S_ISDIR(status.st_mode))
         Fail(fileName, QStringLiteral("a folder, not a picture"));
     if (!S_ISREG(status.st_mode))
@@ -77,7 +82,7 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            Fail(fileName, QStringLiteral("cannot be read: ") + ErrnoText(errno));
+            Fail(fileName, CannotRead(errno));
         if (got == 0)
             break;
         filled += got;

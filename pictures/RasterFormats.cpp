@@ -207,7 +207,7 @@ QString IncompleteReason(Format format, QByteArrayView bytes) {
 }
 
 QString ShorterThanPicture() {
-    return QStringLiteral("the file is shorter than its picture");
+    return QStringLiteral("the file is cut short");
 }
 
 QString DamagedData() {

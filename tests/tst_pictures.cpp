@@ -382,7 +382,7 @@ private slots:
             return image;
         };
         const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255);
-        const QString shorter = QStringLiteral("the file is shorter than its picture");
+        const QString shorter = QStringLiteral("the file is cut short");
 
         QTest::newRow("bmp, top-down, 1 bit")
             << HandMadeBmp(mono, 1, {.topDown = true}) << pattern << QString();
@@ -473,11 +473,10 @@ private slots:
             byte = static_cast<char>(random.bounded(256));
         noise[0] = 'x'; // no format starts so
 
-        QTest::newRow("missing") << "never-written.jpg" << QByteArray()
-                                 << "cannot be read: No such file or directory";
+        QTest::newRow("missing") << "never-written.jpg" << QByteArray() << "no such file";
         QTest::newRow("folder") << "folder.jpg" << QByteArray() << "a folder, not a picture";
         QTest::newRow("unreadable")
-            << "locked.jpg" << QByteArray("\xFF\xD8\xFF") << "cannot be read: Permission denied";
+            << "locked.jpg" << QByteArray("\xFF\xD8\xFF") << "not allowed to read it";
         QTest::newRow("empty") << "empty.jpg" << QByteArray("") << "an empty file";
         QTest::newRow("random bytes named .jpg") << "noise.jpg" << noise << unknown;
         QTest::newRow("text named .gif")
@@ -486,26 +485,24 @@ private slots:
         QTest::newRow("png named .jpg")
             << "png.jpg" << Encode(Marked({8, 8}, Qt::red, Qt::white), "png") << unknown;
         QTest::newRow("gif claiming 60000 x 60000 pixels")
-            << "huge.gif" << TestData("claims-60000x60000.gif")
-            << "too large to draw (60000 x 60000 pixels need 13733 MB; the limit is 512 MB)";
+            << "huge.gif" << TestData("claims-60000x60000.gif") << "too large to draw (13733 MB)";
         QTest::newRow("progressive jpeg claiming 16384 x 16384 pixels")
-            << "claims.jpg" << JpegClaiming({16384, 16384}, true)
-            << "too large to draw (16384 x 16384 pixels need 1552 MB; the limit is 512 MB)";
+            << "claims.jpg" << JpegClaiming({16384, 16384}, true) << "too large to draw (1552 MB)";
         QTest::newRow("jpeg cut inside its header")
             << "header.jpg" << Encode(Marked({40, 30}, Qt::red, Qt::white), "jpeg").left(20)
-            << "the file is shorter than its picture";
+            << "the file is cut short";
         QTest::newRow("gif signature alone")
-            << "sig.gif" << QByteArray("GIF89a") << "the file is shorter than its picture";
+            << "sig.gif" << QByteArray("GIF89a") << "the file is cut short";
         QTest::newRow("bmp signature and zeros")
             << "zeros.bmp" << QByteArray("BM") + QByteArray(60, '\0') << "damaged picture data";
         QByteArray jpegInside = HandMadeBmp(Marked({8, 8}, Qt::red, Qt::blue), 24);
         jpegInside[30] = 4; // compression: JPEG
         QTest::newRow("bmp holding a JPEG")
-            << "inside.bmp" << jpegInside << "a BMP variant that cannot be read (JPEG inside)";
+            << "inside.bmp" << jpegInside << "unreadable BMP (JPEG inside)";
         QTest::newRow("ico directory without images")
             << "none.ico" << QByteArray("\0\0\1\0\0\0", 6) << "damaged picture data";
 
-        const QString truncated = QStringLiteral("the file is shorter than its picture");
+        const QString truncated = QStringLiteral("the file is cut short");
         const QImage image = Marked({64, 48}, Qt::red, Qt::blue);
         const QByteArray jpeg = Encode(Marked({640, 480}, Qt::red, Qt::blue), "jpeg");
         const QByteArray gif = TestData("still-40x30.gif");
