@@ -111,7 +111,8 @@ QByteArrayView ExifOf(QByteArrayView bytes) {
         const qsizetype length = Be16(bytes, at + 2);
         if (marker == 0xDA || marker == 0xD9 || length < 2)
             break;
-        if (marker == 0xE1 && bytes.sliced(at + 4).startsWith(QByteArrayView("Exif\0\0", 6)))
+        if (marker == 0xE1 && length >= 8 &&
+            bytes.sliced(at + 4).startsWith(QByteArrayView("Exif\0\0", 6)))
             return bytes.sliced(at + 10, std::min(length - 8, bytes.size() - at - 10));
         at += 2 + length;
     }
