@@ -9,6 +9,8 @@
 #include <QImageReader>
 #include <QTransform>
 
+#include <algorithm>
+
 namespace pictures {
 
 namespace {
@@ -39,7 +41,12 @@ qint64 DecodeBytes(Format format, QSize stored, QByteArrayView bytes) {
 }
 
 void CheckLimits(const QString& fileName, Format format, QSize size, QByteArrayView bytes) {
-    const qint64 limit = kMaxDecodeBytes;
+    qint64 limit = kMaxDecodeBytes;
+    // Qt decodes a GIF whole under its own allocation limit, which may be lower: a setting of
+    // the whole process, left as it is.
+    const qint64 qtLimit = qint64{QImageReader::allocationLimit()} << 20;
+    if (format == Format::Gif && qtLimit > 0)
+        limit = std::min(limit, qtLimit);
     const qint64 needed = DecodeBytes(format, size, bytes);
     if (size.width() > kMaxSide || size.height() > kMaxSide || needed > limit)
         Fail(fileName,
@@ -74,11 +81,6 @@ struct Reader {
     QImageReader reader;
 
     Reader(const QByteArray& bytes, Format format) {
-        // Qt's decoders allocate under Qt's own limit: the same as ours.
-        [[maybe_unused]] static const bool limited = [] {
-            QImageReader::setAllocationLimit(int(kMaxDecodeBytes >> 20));
-            return true;
-        }();
         buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);

@@ -225,9 +225,16 @@ QByteArray RleBmp(QSize size, const QByteArray& stream) {
            stream;
 }
 
-// A small JPEG whose frame header claims another size.
-QByteArray JpegClaiming(QSize size, bool progressive) {
+// A small JPEG whose frame header claims another size; `split` makes its first scan hold one
+// component of three, as a multi-scan baseline file does.
+QByteArray JpegClaiming(QSize size, bool progressive, bool split = false) {
     QByteArray jpeg = Encode(Marked({16, 16}, Qt::red, Qt::white), "jpeg", progressive);
+    if (split) {
+        const qsizetype sos = jpeg.indexOf("\xFF\xDA");
+        const QByteArray one =
+            QByteArray("\xFF\xDA\0\x08\x01", 5) + jpeg.mid(sos + 5, 2) + QByteArray("\0\x3F\0", 3);
+        jpeg.replace(sos, 2 + (quint8(jpeg[sos + 2]) << 8 | quint8(jpeg[sos + 3])), one);
+    }
     const qsizetype sof = jpeg.indexOf(progressive ? "\xFF\xC2" : "\xFF\xC0");
     jpeg[sof + 5] = char(size.height() >> 8), jpeg[sof + 6] = char(size.height());
     jpeg[sof + 7] = char(size.width() >> 8), jpeg[sof + 8] = char(size.width());
@@ -458,11 +465,14 @@ private slots:
     }
 
     // A progressive photo is decoded through coefficient buffers of its full size, whatever the
-    // size drawn: an honest one loads, a tiny file claiming a huge one is refused at once.
+    // size drawn: an honest one loads; a tiny file claiming a huge one is refused (below).
     void progressiveJpegWithinMemoryBound() {
-        const QString path = write("photo.jpg", JpegClaiming({8000, 6000}, true));
-        const Picture picture = LoadPicture(QFile::encodeName(path).toStdString());
-        QCOMPARE(picture.Width(), 8000 * kHundredthsOfMmPerPixel);
+        for (const bool progressive : {true, false}) { // a plain baseline file needs no buffers
+            const QSize size = progressive ? QSize(8000, 6000) : QSize(16384, 16384);
+            const QString path = write("photo.jpg", JpegClaiming(size, progressive));
+            const Picture picture = LoadPicture(QFile::encodeName(path).toStdString());
+            QCOMPARE(picture.Width(), size.width() * kHundredthsOfMmPerPixel);
+        }
     }
 
     void badFileIsReported_data() {
@@ -492,6 +502,9 @@ private slots:
             << "huge.gif" << TestData("claims-60000x60000.gif") << "too large to draw (13733 MB)";
         QTest::newRow("progressive jpeg claiming 16384 x 16384 pixels")
             << "claims.jpg" << JpegClaiming({16384, 16384}, true) << "too large to draw (1552 MB)";
+        QTest::newRow("baseline jpeg in several scans claiming 16384 x 16384 pixels")
+            << "scans.jpg" << JpegClaiming({16384, 16384}, false, true)
+            << "too large to draw (1552 MB)";
         QTest::newRow("jpeg cut inside its header")
             << "header.jpg" << Encode(Marked({40, 30}, Qt::red, Qt::white), "jpeg").left(20)
             << "the file is cut short";
