@@ -43,6 +43,8 @@ struct Channel {
         }
     }
     std::uint32_t operator()(std::uint32_t pixel, std::uint32_t absent) const {
+        if (max == 255)
+            return (pixel & mask) >> shift;
         return max ? ((pixel & mask) >> shift) * 255 / max : absent;
     }
 };
@@ -163,13 +165,16 @@ public:
     explicit Canvas(const Layout& l)
         : l_(l), image_(int(l.width), int(l.height), QImage::Format_ARGB32) {
         image_.fill(Qt::transparent);
+        bits_ = image_.bits();
     }
     bool isNull() const { return image_.isNull(); }
-    void put(qint64 x, qint64 storedRow, QRgb colour) {
-        if (x < 0 || x >= l_.width || storedRow < 0 || storedRow >= l_.height)
-            return;
+    QRgb* row(qint64 storedRow) {
         const qint64 y = l_.topDown ? storedRow : l_.height - 1 - storedRow;
-        reinterpret_cast<QRgb*>(image_.scanLine(int(y)))[x] = colour;
+        return reinterpret_cast<QRgb*>(bits_ + y * image_.bytesPerLine());
+    }
+    void put(qint64 x, qint64 storedRow, QRgb colour) {
+        if (x >= 0 && x < l_.width && storedRow >= 0 && storedRow < l_.height)
+            row(storedRow)[x] = colour;
     }
     QRgb index(std::uint32_t i) const {
         return i < l_.palette.size() ? l_.palette[i] : qRgb(0, 0, 0);
@@ -179,6 +184,7 @@ public:
 private:
     const Layout& l_;
     QImage image_;
+    uchar* bits_ = nullptr;
 };
 
 qint64 RowBytes(qint64 width, int bits) {
@@ -188,28 +194,30 @@ qint64 RowBytes(qint64 width, int bits) {
 // Plain rows; false when the data ends before the last pixel.
 bool DecodeRows(QByteArrayView b, const Layout& l, Canvas& canvas) {
     const qint64 stride = RowBytes(l.width, l.bits);
+    const auto* data = reinterpret_cast<const uchar*>(b.data());
+    const std::uint32_t indexMask = (1u << std::min(l.bits, 8)) - 1;
     for (qint64 row = 0; row < l.height; ++row) {
         const qint64 rowAt = l.pixelsAt + row * stride;
-        for (qint64 x = 0; x < l.width; ++x) {
+        const qint64 held = rowAt < b.size() ? (b.size() - rowAt) * 8 / l.bits : 0;
+        const qint64 count = std::min(l.width, held);
+        const uchar* in = data + std::min(rowAt, b.size());
+        QRgb* out = canvas.row(row);
+        for (qint64 x = 0; x < count; ++x) {
             if (l.bits <= 8) {
                 const qint64 bit = x * l.bits;
-                if (rowAt + bit / 8 >= b.size())
-                    return false;
-                const int shift = 8 - l.bits - int(bit % 8);
-                canvas.put(x, row,
-                           canvas.index((U8(b, rowAt + bit / 8) >> shift) & ((1u << l.bits) - 1)));
+                out[x] = canvas.index(in[bit / 8] >> (8 - l.bits - bit % 8) & indexMask);
                 continue;
             }
-            const qint64 at = rowAt + x * (l.bits / 8);
-            if (at + l.bits / 8 > b.size())
-                return false;
-            const std::uint32_t p = l.bits == 16   ? U16(b, at)
-                                    : l.bits == 24 ? U16(b, at) | U8(b, at + 2) << 16
-                                                   : U32(b, at);
-            canvas.put(x, row,
-                       qRgba(int(l.red(p, 0)), int(l.green(p, 0)), int(l.blue(p, 0)),
-                             int(l.alpha(p, 255))));
+            const uchar* p = in + x * (l.bits / 8);
+            const std::uint32_t v = l.bits == 16 ? p[0] | p[1] << 8
+                                    : l.bits == 24
+                                        ? p[0] | p[1] << 8 | p[2] << 16
+                                        : p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
+            out[x] = qRgba(int(l.red(v, 0)), int(l.green(v, 0)), int(l.blue(v, 0)),
+                           int(l.alpha(v, 255)));
         }
+        if (count < l.width)
+            return false;
     }
     return true;
 }
