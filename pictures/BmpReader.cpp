@@ -148,7 +148,7 @@ Layout ReadLayout(QByteArrayView b, qint64 at, qint64 dataAt, bool icon) {
         entries = qint64{1} << l.bits;
         if (coloursUsed > 0 && coloursUsed < entries)
             entries = coloursUsed;
-        if (dataAt > paletteAt) // OS/2 files often store fewer entries than their depth holds
+        if (dataAt >= paletteAt) // OS/2 files often store fewer entries than their depth holds
             entries = std::min(entries, (dataAt - paletteAt) / entryBytes);
         for (qint64 i = 0; i < entries; ++i) {
             const qint64 e = paletteAt + i * entryBytes;

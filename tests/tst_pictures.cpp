@@ -301,10 +301,15 @@ private slots:
             << "o6.jpg" << WithExifOrientation(jpeg, 6) << turned(90);
         QTest::newRow("jpeg, orientation 8: turned a quarter anticlockwise")
             << "o8.jpg" << WithExifOrientation(jpeg, 8) << turned(270);
-        QTest::newRow("jpeg, orientation 6 as a LONG")
-            << "o6-long.jpg" << WithExifOrientation(jpeg, 6, 4) << turned(90);
-        QTest::newRow("jpeg, orientation 8 as an SLONG")
-            << "o8-slong.jpg" << WithExifOrientation(jpeg, 8, 9) << turned(270);
+        QTest::newRow("jpeg, orientation 2: mirrored")
+            << "o2.jpg" << WithExifOrientation(jpeg, 2) << photo.mirrored(true, false);
+        // Some writers store the tag as a LONG or an SLONG.
+        QTest::newRow("jpeg, orientation 5 as a LONG: transposed")
+            << "o5.jpg" << WithExifOrientation(jpeg, 5, 4)
+            << photo.transformed(QTransform(0, 1, 1, 0, 0, 0));
+        QTest::newRow("jpeg, orientation 7 as an SLONG: transverse")
+            << "o7.jpg" << WithExifOrientation(jpeg, 7, 9)
+            << photo.transformed(QTransform(0, -1, -1, 0, 0, 0));
         const QImage large = Marked({1600, 1200}, red, white);
         QTest::newRow("jpeg, orientation 6, drawn with decoder scaling")
             << "o6-large.jpg" << WithExifOrientation(Encode(large, "jpeg"), 6)
