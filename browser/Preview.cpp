@@ -51,9 +51,10 @@ void MainForm::ShowPreview() {
     const float boxHeight = pic1.Height();
     // A box or a picture without area has no ratio: the pane stays hidden.
     if (boxWidth <= 0 || boxHeight <= 0)
-        throw forms::Error(QStringLiteral("%1: the preview pane has no room").arg(path));
+        throw forms::Error(
+            QStringLiteral("%1: the preview pane has no room").arg(File1.FileName()));
     if (picture.Width() <= 0 || picture.Height() <= 0)
-        throw forms::Error(QStringLiteral("%1: the picture has no size").arg(path));
+        throw forms::Error(QStringLiteral("%1: the picture has no size").arg(File1.FileName()));
     const float boxRatio = boxWidth / boxHeight;
     const float pictureRatio = static_cast<float>(picture.Width() / picture.Height());
 

@@ -3,6 +3,7 @@
 #include "forms/Error.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -18,8 +19,10 @@ namespace forms {
 
 namespace {
 
+// Named by the file's name: the status bar that shows the message has room for little more.
 [[noreturn]] void Fail(const QString& path, const QString& reason) {
-    throw Error(QStringLiteral("%1: %2").arg(path, reason));
+    const QString name = QFileInfo(path).fileName();
+    throw Error(QStringLiteral("%1: %2").arg(name.isEmpty() ? path : name, reason));
 }
 
 QString Reason(int error) {

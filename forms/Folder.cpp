@@ -3,6 +3,7 @@
 #include "forms/Error.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <filesystem>
@@ -79,9 +80,12 @@ bool NameLess(const QString& a, const QString& b) {
     return folded != 0 ? folded < 0 : a < b;
 }
 
+// Named by the folder's own name: the status bar that shows the message has room for little more.
 [[noreturn]] void CannotList(const QString& folder, const std::error_code& error) {
-    throw Error(QStringLiteral("%1: cannot list the folder: %2")
-                    .arg(folder, QString::fromLocal8Bit(error.message().c_str())));
+    const QString name = QFileInfo(folder).fileName();
+    throw Error(
+        QStringLiteral("%1: cannot list the folder: %2")
+            .arg(name.isEmpty() ? folder : name, QString::fromLocal8Bit(error.message().c_str())));
 }
 
 // An entry's name, decoded only when it is asked for: a folder list skips most entries of a

@@ -24,8 +24,17 @@ constexpr qint64 kMaxFileBytes = qint64{1} << 30;
     throw LoadError((fileName + QStringLiteral(": ") + reason).toStdString());
 }
 
-QString ErrnoText(int error) {
-    return QString::fromStdString(std::generic_category().message(error));
+QString TooLargeFile() {
+    return QStringLiteral("too large a file (over %1 MB)").arg(kMaxFileBytes >> 20);
+}
+
+QString CannotRead(int error) {
+    if (error == ENOENT)
+        return QStringLiteral("no such file");
+    if (error == EACCES || error == EPERM)
+        return QStringLiteral("not allowed to read it");
+    return QStringLiteral("cannot be read (%1)")
+        .arg(QString::fromStdString(std::generic_category().message(error)));
 }
 
 class FileDescriptor {
@@ -48,16 +57,16 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
     // Non-blocking so that a FIFO cannot hang the open; it is refused just below.
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.get() < 0)
-        Fail(fileName, QStringLiteral("cannot be read: ") + ErrnoText(errno));
+        Fail(fileName, CannotRead(errno));
     struct stat status {};
     if (::fstat(file.get(), &status) != 0)
-        Fail(fileName, QStringLiteral("cannot be read: ") + ErrnoText(errno));
+        Fail(fileName, CannotRead(errno));
     if (S_ISDIR(status.st_mode))
-        Fail(fileName, QStringLiteral("is a folder, not a picture"));
+        Fail(fileName, QStringLiteral("a folder, not a picture"));
     if (!S_ISREG(status.st_mode))
-        Fail(fileName, QStringLiteral("not a regular file"));
+        Fail(fileName, QStringLiteral("not a picture (not a regular file)"));
     if (status.st_size > kMaxFileBytes)
-        Fail(fileName, QStringLiteral("file too large (%1 bytes)").arg(status.st_size));
+        Fail(fileName, TooLargeFile());
 
     QByteArray bytes;
     bytes.resize(static_cast<qsizetype>(status.st_size));
@@ -65,7 +74,7 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
     while (true) {
         if (filled == bytes.size()) {
             if (bytes.size() >= kMaxFileBytes)
-                Fail(fileName, QStringLiteral("file too large"));
+                Fail(fileName, TooLargeFile());
             bytes.resize(bytes.size() + 65536); // the file grew since fstat
         }
         const ssize_t got = ::read(file.get(), bytes.data() + filled,
@@ -73,7 +82,7 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            Fail(fileName, QStringLiteral("cannot be read: ") + ErrnoText(errno));
+            Fail(fileName, CannotRead(errno));
         if (got == 0)
             break;
         filled += got;
@@ -89,14 +98,16 @@ Picture LoadPicture(const std::filesystem::path& path) {
     std::filesystem::path full = std::filesystem::absolute(path, error);
     if (error)
         full = path;
-    const QString fileName = QFile::decodeName(full.c_str());
+    // Messages begin with the file's name: a status bar shows little more than that.
+    const QString fileName =
+        QFile::decodeName((full.has_filename() ? full.filename() : full).c_str());
 
     QByteArray bytes = ReadWholeFile(full, fileName);
     if (bytes.isEmpty())
-        Fail(fileName, QStringLiteral("empty file"));
+        Fail(fileName, QStringLiteral("an empty file"));
     const std::optional<Format> format = FormatOf(bytes);
     if (!format)
-        Fail(fileName, QStringLiteral("not a picture (unknown format)"));
+        Fail(fileName, QStringLiteral("not a picture"));
     switch (*format) {
     case Format::Wmf:
         return LoadMetafile(bytes, MetafileKind::Wmf, fileName);

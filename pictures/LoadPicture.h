@@ -7,8 +7,9 @@
 
 namespace pictures {
 
-// Reads the file and checks that it can be decoded; throws LoadError naming the file and the
-// reason otherwise. The returned picture owns the file's bytes: it draws even if the file goes.
+// Reads the file and checks that it can be decoded; throws LoadError with the file's name (not
+// its path) and the reason otherwise. The returned picture owns the file's bytes: it draws even
+// if the file goes.
 Picture LoadPicture(const std::filesystem::path& path);
 
 // A picture made from pixels already in memory (embedded resources).

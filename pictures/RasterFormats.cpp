@@ -1,5 +1,6 @@
 #include "pictures/RasterFormats.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -7,10 +8,6 @@
 namespace pictures {
 
 namespace {
-
-QString Truncated() {
-    return QStringLiteral("the file ends before the picture does (truncated)");
-}
 
 std::uint32_t U8(QByteArrayView bytes, qsizetype at) {
     if (at < 0 || at >= bytes.size())
@@ -59,10 +56,10 @@ QString JpegIncompleteReason(QByteArrayView bytes) {
             break;
         const qsizetype length = qsizetype{data[at]} << 8 | data[at + 1];
         if (length < 2)
-            return QStringLiteral("damaged JPEG data (bad segment length)");
+            return DamagedData();
         at += length;
     }
-    return Truncated();
+    return ShorterThanPicture();
 }
 
 // Skips a chain of GIF data sub-blocks; false when the file ends inside it.
@@ -92,56 +89,34 @@ QString GifIncompleteReason(QByteArrayView bytes) {
         } else if (block == 0x2C) { // image descriptor
             const auto packed = U8(bytes, at + 8);
             at += 9 + GifColourTableSize(packed) + 1; // descriptor, colours, LZW code size
-            return SkipGifSubBlocks(bytes, at) ? QString() : Truncated();
+            return SkipGifSubBlocks(bytes, at) ? QString() : ShorterThanPicture();
         } else if (block == 0x3B) {
             return {}; // no image at all: the decoder says so itself
         } else {
-            return QStringLiteral("damaged GIF data (unknown block 0x%1)")
-                .arg(block, 2, 16, QLatin1Char('0'));
+            return DamagedData();
         }
     }
-    return Truncated();
+    return ShorterThanPicture();
 }
 
-QString BmpIncompleteReason(QByteArrayView bytes) {
-    const qint64 dataOffset = U32(bytes, 10);
-    const auto headerSize = U32(bytes, 14);
-    qint64 width = 0;
-    qint64 height = 0;
-    qint64 bits = 0;
-    std::uint32_t compression = 0;
-    qint64 dataSize = 0;
-    if (headerSize == 12) { // OS/2 core header
-        width = U16(bytes, 18);
-        height = U16(bytes, 20);
-        bits = U16(bytes, 24);
-    } else if (headerSize >= 40) {
-        width = std::abs(static_cast<std::int32_t>(U32(bytes, 18)));
-        height = std::abs(static_cast<std::int32_t>(U32(bytes, 22)));
-        bits = U16(bytes, 28);
-        compression = U32(bytes, 30);
-        dataSize = U32(bytes, 34);
-    } else {
-        return {}; // a header Qt rejects on its own
-    }
-    qint64 needed = 0;
-    if (compression == 0 || compression == 3 || compression == 6) { // plain rows
-        if (width == 0 || height == 0)
-            return {};
-        const qint64 rowBytes = (width * bits + 31) / 32 * 4;
-        needed = dataOffset + rowBytes * (height - 1) + (width * bits + 7) / 8;
-    } else if (dataSize > 0) { // run-length coded: trust the stated size
-        needed = dataOffset + dataSize;
-    }
-    return bytes.size() < needed ? Truncated() : QString();
+std::uint32_t Be16(QByteArrayView bytes, qsizetype at) {
+    return U8(bytes, at) << 8 | U8(bytes, at + 1);
 }
 
-QString IcoIncompleteReason(QByteArrayView bytes, int index) {
-    const qsizetype entry = 6 + qsizetype{16} * index;
-    if (entry + 16 > bytes.size())
-        return Truncated();
-    const qint64 end = qint64{U32(bytes, entry + 12)} + U32(bytes, entry + 8);
-    return bytes.size() < end ? Truncated() : QString();
+// The Exif block of the APP1 segment, or empty.
+QByteArrayView ExifOf(QByteArrayView bytes) {
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size() && U8(bytes, at) == 0xFF) {
+        const auto marker = U8(bytes, at + 1);
+        const qsizetype length = Be16(bytes, at + 2);
+        if (marker == 0xDA || marker == 0xD9 || length < 2)
+            break;
+        if (marker == 0xE1 && length >= 8 &&
+            bytes.sliced(at + 4).startsWith(QByteArrayView("Exif\0\0", 6)))
+            return bytes.sliced(at + 10, std::min(length - 8, bytes.size() - at - 10));
+        at += 2 + length;
+    }
+    return {};
 }
 
 } // namespace
@@ -224,21 +199,109 @@ int LargestIconIndex(QByteArrayView bytes) {
     return best;
 }
 
-QString IncompleteReason(Format format, QByteArrayView bytes, int imageIndex) {
-    switch (format) {
-    case Format::Jpeg:
+QString IncompleteReason(Format format, QByteArrayView bytes) {
+    if (format == Format::Jpeg)
         return JpegIncompleteReason(bytes);
-    case Format::Gif:
+    if (format == Format::Gif)
         return GifIncompleteReason(bytes);
-    case Format::Bmp:
-        return BmpIncompleteReason(bytes);
-    case Format::Ico:
-        return IcoIncompleteReason(bytes, imageIndex);
-    case Format::Wmf:
-    case Format::Emf:
-        break;
+    return {};
+}
+
+QString ShorterThanPicture() {
+    return QStringLiteral("the file is cut short");
+}
+
+QString DamagedData() {
+    return QStringLiteral("damaged picture data");
+}
+
+QRect GifFirstFrame(QByteArrayView bytes) {
+    qsizetype at = 13 + GifColourTableSize(U8(bytes, 10));
+    while (at < bytes.size()) {
+        const auto block = U8(bytes, at++);
+        if (block == 0x2C)
+            return QRect(int(U16(bytes, at)), int(U16(bytes, at + 2)), int(U16(bytes, at + 4)),
+                         int(U16(bytes, at + 6)));
+        if (block != 0x21)
+            break;
+        ++at;
+        if (!SkipGifSubBlocks(bytes, at))
+            break;
     }
     return {};
+}
+
+int JpegOrientation(QByteArrayView bytes) {
+    const QByteArrayView tiff = ExifOf(bytes);
+    const bool big = tiff.startsWith("MM");
+    if (!big && !tiff.startsWith("II"))
+        return 1;
+    const auto u16 = [&](qsizetype at) { return big ? Be16(tiff, at) : U16(tiff, at); };
+    const auto u32 = [&](qsizetype at) {
+        return big ? Be16(tiff, at) << 16 | Be16(tiff, at + 2) : U32(tiff, at);
+    };
+    const qsizetype ifd = u32(4);
+    const auto count = u16(ifd);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const qsizetype entry = ifd + 2 + qsizetype{12} * i;
+        if (entry + 12 > tiff.size())
+            break;
+        if (u16(entry) != 0x0112)
+            continue;
+        std::uint32_t value = 0;
+        switch (u16(entry + 2)) { // the value sits at the start of its field, whatever its size
+        case 1:                   // BYTE
+        case 6:                   // SBYTE
+            value = U8(tiff, entry + 8);
+            break;
+        case 3: // SHORT
+        case 8: // SSHORT
+            value = u16(entry + 8);
+            break;
+        case 4: // LONG
+        case 9: // SLONG
+            value = u32(entry + 8);
+            break;
+        default:
+            break;
+        }
+        return value >= 1 && value <= 8 ? int(value) : 1;
+    }
+    return 1;
+}
+
+JpegFrame JpegFrameOf(QByteArrayView bytes) {
+    JpegFrame frame;
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size()) {
+        if (U8(bytes, at) != 0xFF) {
+            break;
+        }
+        const auto marker = U8(bytes, at + 1);
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        const qsizetype length = Be16(bytes, at + 2);
+        const bool sof =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (sof) {
+            frame.size = QSize(int(Be16(bytes, at + 7)), int(Be16(bytes, at + 5)));
+            frame.components = int(U8(bytes, at + 9));
+            // Progressive Huffman or arithmetic, plain or differential.
+            frame.buffersCoefficients = (marker & 3) == 2;
+        } else if (marker == 0xDA) {
+            // libjpeg keeps the whole picture's coefficients when the first scan does not hold
+            // every component.
+            if (int(U8(bytes, at + 4)) < frame.components)
+                frame.buffersCoefficients = true;
+            break;
+        }
+        if (length < 2)
+            break;
+        at += 2 + length;
+    }
+    return frame;
 }
 
 } // namespace pictures

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -22,16 +23,36 @@ QByteArray QtFormatName(Format format);
 // Display name of a format for messages ("JPEG").
 const char* FormatName(Format format);
 
+// Reasons shared by the readers, in the program's own words.
+QString ShorterThanPicture();
+QString DamagedData();
+
 // The GIF logical screen size: Qt draws the first frame onto a canvas of this size, yet reports
 // the frame's size when the screen is implausibly large.
 QSize GifScreenSize(QByteArrayView bytes);
 
+// Where the first GIF frame lies on its screen; empty when there is none.
+QRect GifFirstFrame(QByteArrayView bytes);
+
+// The JPEG Exif orientation (1 to 8; 1 when absent), whatever integer type the tag is stored as.
+int JpegOrientation(QByteArrayView bytes);
+
+// What the JPEG frame header tells: stored size, colour components, and whether the decoder must
+// hold every coefficient of the picture at once (progressive, or a first scan that lacks some
+// components), which costs memory in proportion to the full size whatever the size drawn.
+struct JpegFrame {
+    QSize size;
+    int components = 0;
+    bool buffersCoefficients = false;
+};
+JpegFrame JpegFrameOf(QByteArrayView bytes);
+
 // The index of the ICO entry with the most pixels (then the most colours).
 int LargestIconIndex(QByteArrayView bytes);
 
-// Why the data of the image at `imageIndex` is incomplete (the file ends before it does, or its
+// Why the data of a JPEG or GIF picture is incomplete (the file ends before it does, or its
 // structure is broken); empty when it is whole. Qt's decoders quietly fill what is missing, so
 // this is how a truncated file is told from a whole one.
-QString IncompleteReason(Format format, QByteArrayView bytes, int imageIndex);
+QString IncompleteReason(Format format, QByteArrayView bytes);
 
 } // namespace pictures

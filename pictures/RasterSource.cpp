@@ -1,45 +1,78 @@
 #include "pictures/RasterSource.h"
 
+#include "pictures/BmpReader.h"
+#include "pictures/GifCanvas.h"
+#include "pictures/IcoReader.h"
+
 #include <QBuffer>
 #include <QImageIOHandler>
 #include <QImageReader>
+#include <QTransform>
+
+#include <algorithm>
 
 namespace pictures {
 
 namespace {
 
-// Past these a header is taken for a lie or a bomb, before anything is allocated.
+// Past these a header is taken for a lie or a bomb, before anything is allocated: what the
+// decoder will hold at once, counted as it allocates it.
 constexpr qint64 kMaxSide = 65535;
-constexpr qint64 kMaxPixels = qint64{1} << 28;
+constexpr qint64 kMaxDecodeBytes = qint64{512} << 20;
 constexpr qint64 kBytesPerDecodedPixel = 4;
 
 [[noreturn]] void Fail(const QString& fileName, const QString& reason) {
     throw LoadError((fileName + QStringLiteral(": ") + reason).toStdString());
 }
 
-QString TooLarge(QSize size) {
-    return QStringLiteral("picture too large (%1 x %2 pixels)")
-        .arg(size.width())
-        .arg(size.height());
+qint64 Area(QSize size) {
+    return qint64{size.width()} * size.height();
 }
 
-bool ExceedsLimits(QSize size, bool decodedWhole) {
-    const qint64 width = size.width();
-    const qint64 height = size.height();
-    if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels)
-        return true;
-    // A format without scaled decoding is decoded at full size, which Qt refuses past its
-    // allocation limit: better said at once than on every drawing.
-    const qint64 limitMb = QImageReader::allocationLimit();
-    return decodedWhole && limitMb > 0 &&
-           width * height * kBytesPerDecodedPixel > limitMb * 1024 * 1024;
+// What decoding needs at once: the whole picture for formats without scaled decoding; for JPEG
+// the smallest scaled output, plus every coefficient when the file makes libjpeg keep them.
+qint64 DecodeBytes(Format format, QSize stored, QByteArrayView bytes) {
+    if (format != Format::Jpeg)
+        return Area(stored) * kBytesPerDecodedPixel;
+    const JpegFrame frame = JpegFrameOf(bytes);
+    const qint64 smallest =
+        Area(QSize((stored.width() + 7) / 8, (stored.height() + 7) / 8)) * kBytesPerDecodedPixel;
+    return smallest + (frame.buffersCoefficients ? Area(frame.size) * frame.components * 2 : 0);
 }
 
-QString DecodeFailure(const QImageReader& reader, Format format) {
-    const QString what = QStringLiteral("cannot be decoded as %1").arg(FormatName(format));
-    if (reader.error() == QImageReader::UnknownError)
-        return what;
-    return what + QStringLiteral(" (") + reader.errorString() + QStringLiteral(")");
+void CheckLimits(const QString& fileName, Format format, QSize size, QByteArrayView bytes) {
+    qint64 limit = kMaxDecodeBytes;
+    // Qt decodes a GIF whole under its own allocation limit, which may be lower: a setting of
+    // the whole process, left as it is.
+    const qint64 qtLimit = qint64{QImageReader::allocationLimit()} << 20;
+    if (format == Format::Gif && qtLimit > 0)
+        limit = std::min(limit, qtLimit);
+    const qint64 needed = DecodeBytes(format, size, bytes);
+    if (size.width() > kMaxSide || size.height() > kMaxSide || needed > limit)
+        Fail(fileName,
+             QStringLiteral("too large to draw (%1 MB)").arg((needed + (1 << 20) - 1) >> 20));
+}
+
+// Turned upright as the Exif orientation says; 5 to 8 swap the sides.
+QImage Upright(const QImage& image, int orientation) {
+    switch (orientation) {
+    case 2:
+        return image.mirrored(true, false);
+    case 3:
+        return image.mirrored(true, true);
+    case 4:
+        return image.mirrored(false, true);
+    case 5:
+        return image.transformed(QTransform().rotate(90)).mirrored(true, false);
+    case 6:
+        return image.transformed(QTransform().rotate(90));
+    case 7:
+        return image.transformed(QTransform().rotate(90)).mirrored(false, true);
+    case 8:
+        return image.transformed(QTransform().rotate(270));
+    default:
+        return image;
+    }
 }
 
 // One reader per use: readers keep decoding state, and the bytes are shared, not copied.
@@ -53,6 +86,7 @@ struct Reader {
         reader.setDevice(&buffer);
         reader.setFormat(QtFormatName(format));
         reader.setAutoDetectImageFormat(false);
+        reader.setAutoTransform(false); // JPEG orientation is read here, of any integer type
     }
 };
 
@@ -75,47 +109,52 @@ QImage Fill(const QImage& image, QSize size) {
 
 RasterFileSource::RasterFileSource(QByteArray bytes, Format format, QString fileName)
     : bytes_(std::move(bytes)), format_(format), fileName_(std::move(fileName)) {
-    Reader r(bytes_, format_);
-    if (!r.reader.canRead())
-        Fail(fileName_, DecodeFailure(r.reader, format_));
-    if (format_ == Format::Ico) {
-        imageIndex_ = LargestIconIndex(bytes_);
-        if (imageIndex_ > 0 && !r.reader.jumpToImage(imageIndex_))
-            Fail(fileName_, DecodeFailure(r.reader, format_));
+    QSize stored;
+    if (format_ == Format::Bmp || format_ == Format::Ico) {
+        const BitmapFacts facts = format_ == Format::Bmp ? BmpFacts(bytes_) : IcoFacts(bytes_);
+        if (!facts.problem.isEmpty())
+            Fail(fileName_, facts.problem);
+        stored = facts.size;
+    } else {
+        Reader r(bytes_, format_);
+        stored = r.reader.canRead() ? r.reader.size() : QSize();
+        if (!stored.isValid() || stored.isEmpty())
+            Fail(fileName_, IncompleteReason(format_, bytes_).isEmpty() ? DamagedData()
+                                                                        : ShorterThanPicture());
     }
-    const QSize stored = r.reader.size();
-    if (!stored.isValid() || stored.isEmpty())
-        Fail(fileName_, DecodeFailure(r.reader, format_));
-    const bool decodedWhole = format_ != Format::Jpeg;
-    if (ExceedsLimits(stored, decodedWhole))
-        Fail(fileName_, TooLarge(stored));
-    if (format_ == Format::Gif && ExceedsLimits(GifScreenSize(bytes_), decodedWhole))
-        Fail(fileName_, TooLarge(GifScreenSize(bytes_)));
-    transposed_ = r.reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    CheckLimits(fileName_, format_, stored, bytes_);
+    if (format_ == Format::Gif)
+        CheckLimits(fileName_, format_, GifScreenSize(bytes_), bytes_);
+    if (format_ == Format::Jpeg)
+        orientation_ = JpegOrientation(bytes_);
+    transposed_ = orientation_ >= 5;
     upright_ = transposed_ ? stored.transposed() : stored;
 }
 
 Rendering RasterFileSource::render(QSize size) const {
     if (size.isEmpty())
         return {};
-    Reader r(bytes_, format_);
-    r.reader.setAutoTransform(true);
-    if (imageIndex_ > 0)
-        r.reader.jumpToImage(imageIndex_);
-    // Scaled decoding (JPEG's DCT scaling) works on the stored picture, which is turned upright
-    // only afterwards.
-    if (r.reader.supportsOption(QImageIOHandler::ScaledSize))
-        r.reader.setScaledSize(transposed_ ? size.transposed() : size);
-    const QImage decoded = r.reader.read();
-
-    QString problem = IncompleteReason(format_, bytes_, imageIndex_);
-    if (decoded.isNull() && problem.isEmpty())
-        problem = DecodeFailure(r.reader, format_);
+    Decoded decoded;
+    if (format_ == Format::Bmp || format_ == Format::Ico) {
+        decoded = format_ == Format::Bmp ? DecodeBmp(bytes_) : DecodeIco(bytes_);
+    } else {
+        Reader r(bytes_, format_);
+        // Scaled decoding (JPEG's DCT scaling) works on the stored picture, which is turned
+        // upright only afterwards.
+        if (r.reader.supportsOption(QImageIOHandler::ScaledSize))
+            r.reader.setScaledSize(transposed_ ? size.transposed() : size);
+        const QImage image = r.reader.read();
+        decoded.image = format_ == Format::Gif ? FirstFrameOnScreen(image, bytes_)
+                                               : Upright(image, orientation_);
+        decoded.problem = IncompleteReason(format_, bytes_);
+        if (image.isNull() && decoded.problem.isEmpty())
+            decoded.problem = DamagedData();
+    }
     Rendering rendering;
-    if (!decoded.isNull())
-        rendering.image = Fill(decoded, size);
-    if (!problem.isEmpty())
-        rendering.error = fileName_ + QStringLiteral(": ") + problem;
+    if (!decoded.image.isNull())
+        rendering.image = Fill(decoded.image, size);
+    if (!decoded.problem.isEmpty())
+        rendering.error = fileName_ + QStringLiteral(": ") + decoded.problem;
     return rendering;
 }
 

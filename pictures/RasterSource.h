@@ -33,7 +33,7 @@ private:
     QByteArray bytes_;
     Format format_;
     QString fileName_;
-    int imageIndex_ = 0;      // the ICO entry drawn
+    int orientation_ = 1;     // Exif orientation of a JPEG
     bool transposed_ = false; // stored turned a quarter, so stored width is shown height
     QSize upright_;
 };

@@ -5,6 +5,7 @@
 #include "forms/Drives.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
@@ -245,7 +246,7 @@ private slots:
         QVERIFY(form.Visible());
         VerifyAt(form, sub_, {});
         const QString status = form.statbar.StatusText();
-        QVERIFY2(status.contains(Native(sub_)) && status.contains("cannot list"),
+        QVERIFY2(status.startsWith(QFileInfo(sub_).fileName() + ": cannot list"),
                  qPrintable(status));
         OpenInFolderList(form, root_); // browsing goes on from there
         VerifyAt(form, root_, {"a.jpg"});

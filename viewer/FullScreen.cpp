@@ -6,6 +6,8 @@
 #include "forms/LoadPicture.h"
 #include "forms/Paths.h"
 
+#include <QFileInfo>
+
 void ViewForm::Form_Load() {
     setWindowState(forms::vbMaximized);
     pic2.setTop(0);
@@ -18,6 +20,7 @@ void ViewForm::Form_Load() {
 void ViewForm::ShowFullScreenPicture(const QString& fileName) {
     // The browser's folder and the name given, by the same rule as SelectedFilePath.
     const QString path = forms::JoinPath(frmMain->Dir1.Path(), fileName);
+    triedPath_ = path;
     if (fileName.isEmpty())
         throw forms::Error(QStringLiteral("No picture is selected"));
     const pictures::Picture picture = forms::LoadPicture(path);
@@ -27,7 +30,7 @@ void ViewForm::ShowFullScreenPicture(const QString& fileName) {
     const double w = picture.Width();
     const double h = picture.Height();
     if (w <= 0 || h <= 0)
-        throw forms::Error(QStringLiteral("%1: the picture has no size").arg(path));
+        throw forms::Error(QStringLiteral("%1: the picture has no size").arg(fileName));
     const double rP = w / h;
     double fw = 0;
     double fh = 0;
@@ -46,8 +49,11 @@ void ViewForm::ShowFullScreenPicture(const QString& fileName) {
     message_.setVisible(false);
 }
 
+// Messages begin with the file's name; the viewer's line has room for the whole path.
 void ViewForm::ReportFailure(const QString& message) {
-    message_.setCaption(message);
+    const QString name = QFileInfo(triedPath_).fileName();
+    const bool named = !name.isEmpty() && message.startsWith(name + QStringLiteral(": "));
+    message_.setCaption(named ? triedPath_ + message.mid(name.size()) : message);
     message_.Move(300, 300, std::max(0.0f, Screen().Width() - 600), 600);
     message_.setVisible(true);
     message_.widget()->raise();

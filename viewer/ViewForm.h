@@ -37,4 +37,5 @@ private:
     void CloseViewer();
 
     forms::Label message_;
+    QString triedPath_; // the picture last asked for, named in full by failures
 };
