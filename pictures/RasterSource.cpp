@@ -1,5 +1,8 @@
 #include "pictures/RasterSource.h"
 
+#include "pictures/ColourProfile.h"
+#include "pictures/JpegDecode.h"
+
 #include <QBuffer>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -71,6 +74,15 @@ QImage Fill(const QImage& image, QSize size) {
     return converted.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// The orientation a file asks for, applied as Qt's readers do: mirrored first, then turned.
+QImage Upright(const QImage& image, QImageIOHandler::Transformations orientation) {
+    QImage upright = image.mirrored(orientation.testFlag(QImageIOHandler::TransformationMirror),
+                                    orientation.testFlag(QImageIOHandler::TransformationFlip));
+    if (orientation.testFlag(QImageIOHandler::TransformationRotate90))
+        upright = upright.transformed(QTransform().rotate(90));
+    return upright;
+}
+
 } // namespace
 
 RasterFileSource::RasterFileSource(QByteArray bytes, Format format, QString fileName)
@@ -91,13 +103,16 @@ RasterFileSource::RasterFileSource(QByteArray bytes, Format format, QString file
         Fail(fileName_, TooLarge(stored));
     if (format_ == Format::Gif && ExceedsLimits(GifScreenSize(bytes_), decodedWhole))
         Fail(fileName_, TooLarge(GifScreenSize(bytes_)));
-    transposed_ = r.reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    orientation_ = r.reader.transformation();
+    transposed_ = orientation_.testFlag(QImageIOHandler::TransformationRotate90);
     upright_ = transposed_ ? stored.transposed() : stored;
 }
 
 Rendering RasterFileSource::render(QSize size) const {
     if (size.isEmpty())
         return {};
+    if (format_ == Format::Jpeg)
+        return renderJpeg(size);
     Reader r(bytes_, format_);
     r.reader.setAutoTransform(true);
     if (imageIndex_ > 0)
@@ -112,8 +127,30 @@ Rendering RasterFileSource::render(QSize size) const {
     if (decoded.isNull() && problem.isEmpty())
         problem = DecodeFailure(r.reader, format_);
     Rendering rendering;
+    // Converted at the size drawn, where it costs least.
+    const QColorSpace space =
+        format_ == Format::Bmp ? RgbColourSpace(BmpEmbeddedProfile(bytes_)) : decoded.colorSpace();
     if (!decoded.isNull())
-        rendering.image = Fill(decoded, size);
+        rendering.image = ToSrgb(Fill(decoded, size), space);
+    if (!problem.isEmpty())
+        rendering.error = fileName_ + QStringLiteral(": ") + problem;
+    return rendering;
+}
+
+// Decoded at the smallest DCT scale that covers `size`, reduced by area averaging, and turned
+// upright and into sRGB only once it is small.
+Rendering RasterFileSource::renderJpeg(QSize size) const {
+    const QSize stored = transposed_ ? size.transposed() : size;
+    const JpegDecoding jpeg = DecodeJpeg(bytes_, stored);
+    QString problem = IncompleteReason(format_, bytes_, 0);
+    if (problem.isEmpty() && !jpeg.error.isEmpty())
+        problem = (jpeg.image.isNull() ? QStringLiteral("cannot be decoded as JPEG (")
+                                       : QStringLiteral("damaged JPEG data (")) +
+                  jpeg.error + QLatin1Char(')');
+    Rendering rendering;
+    if (!jpeg.image.isNull())
+        rendering.image = ToSrgb(Upright(Fill(jpeg.image, stored), orientation_),
+                                 RgbColourSpace(jpeg.iccProfile));
     if (!problem.isEmpty())
         rendering.error = fileName_ + QStringLiteral(": ") + problem;
     return rendering;

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QImageIOHandler>
 #include <QSize>
 #include <QString>
 
@@ -30,11 +31,14 @@ public:
     QSize pixelSize() const { return upright_; }
 
 private:
+    Rendering renderJpeg(QSize size) const;
+
     QByteArray bytes_;
     Format format_;
     QString fileName_;
     int imageIndex_ = 0;      // the ICO entry drawn
     bool transposed_ = false; // stored turned a quarter, so stored width is shown height
+    QImageIOHandler::Transformations orientation_; // what turns the stored picture upright
     QSize upright_;
 };
 
