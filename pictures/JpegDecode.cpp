@@ -1,11 +1,15 @@
 #include "pictures/JpegDecode.h"
 
+#include <QImageReader>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
 
 #include <jpeglib.h>
+
+#include <jerror.h>
 
 namespace pictures {
 
@@ -67,11 +71,16 @@ public:
         errors_.manager.error_exit = JumpBack;
         errors_.manager.output_message = Silent;
         if (setjmp(errors_.jump)) {
-            out.error = QString::fromLatin1(errors_.message);
+            out.error = errors_.manager.msg_code == JERR_NO_BACKING_STORE
+                            ? QStringLiteral("too large to decode in the memory allowed")
+                            : QString::fromLatin1(errors_.message);
             keepRowsDecoded(out);
             return;
         }
         jpeg_create_decompress(&info_);
+        // A progressive file keeps all its coefficients in memory: held to the limit Qt's
+        // readers keep, past which libjpeg fails cleanly instead of taking all there is.
+        info_.mem->max_memory_to_use = long{QImageReader::allocationLimit()} * 1024 * 1024;
         jpeg_mem_src(&info_, reinterpret_cast<const unsigned char*>(bytes.constData()),
                      static_cast<unsigned long>(bytes.size()));
         jpeg_save_markers(&info_, JPEG_APP0 + 2, 0xFFFF); // ICC profile segments

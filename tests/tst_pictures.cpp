@@ -99,6 +99,14 @@ QByteArray HandMadeBmp(const QImage& image, int bits) {
     return bytes;
 }
 
+quint32 Le32At(const QByteArray& bytes, int at) {
+    QDataStream in(bytes.mid(at, 4));
+    in.setByteOrder(QDataStream::LittleEndian);
+    quint32 value = 0;
+    in >> value;
+    return value;
+}
+
 // Qt writes one image per ICO; several are joined here under one directory. An image marked
 // true is stored as PNG, as large icons usually are.
 QByteArray IcoOf(const QList<std::pair<QImage, bool>>& images) {
@@ -107,9 +115,7 @@ QByteArray IcoOf(const QList<std::pair<QImage, bool>>& images) {
     for (const auto& [image, png] : images) {
         const QByteArray single = Encode(image.convertToFormat(QImage::Format_ARGB32), "ico");
         const QByteArray body =
-            png ? Encode(image, "png")
-                : single.mid(qFromLittleEndian<quint32>(single.constData() + 18),
-                             qFromLittleEndian<quint32>(single.constData() + 14));
+            png ? Encode(image, "png") : single.mid(Le32At(single, 18), Le32At(single, 14));
         directory += single.mid(6, 8) + // width, height, colours, reserved, planes, bits
                      Le(quint32(body.size()), quint32(6 + 16 * images.size() + bodies.size()));
         bodies += body;
