@@ -1,11 +1,15 @@
 #include "pictures/JpegDecode.h"
 
+#include "pictures/AreaReduce.h"
+
 #include <QImageReader>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
+#include <optional>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -67,7 +71,7 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    void run(const QByteArray& bytes, QSize atLeast, JpegDecoding& out) {
+    void run(const QByteArray& bytes, QSize size, JpegDecoding& out) {
         errors_.manager.error_exit = JumpBack;
         errors_.manager.output_message = Silent;
         if (setjmp(errors_.jump)) {
@@ -90,29 +94,41 @@ public:
         const bool fourChannels =
             info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK;
         info_.out_color_space = fourChannels ? JCS_CMYK : kRgb32;
-        chooseScale(atLeast);
+        chooseScale(size);
         jpeg_start_decompress(&info_);
 
         const int width = static_cast<int>(info_.output_width);
-        out.image = QImage(width, static_cast<int>(info_.output_height), QImage::Format_RGB32);
-        if (out.image.isNull()) {
-            out.error = QStringLiteral("not enough memory");
-            return;
+        const QSize decoded(width, static_cast<int>(info_.output_height));
+        if (decoded != size && decoded.width() >= size.width() &&
+            decoded.height() >= size.height()) {
+            reducer_.emplace(decoded, size);
+            rowBuffer_.resize(static_cast<std::size_t>(width) * kRowsPerRead);
+        } else {
+            out.image = QImage(decoded, QImage::Format_RGB32);
+            if (out.image.isNull()) {
+                out.error = QStringLiteral("not enough memory");
+                return;
+            }
         }
         while (info_.output_scanline < info_.output_height) {
             JSAMPROW rows[kRowsPerRead];
             int count = 0;
             for (; count < kRowsPerRead && info_.output_scanline + count < info_.output_height;
                  ++count)
-                rows[count] = out.image.scanLine(static_cast<int>(info_.output_scanline) + count);
+                rows[count] =
+                    reducer_ ? reinterpret_cast<JSAMPROW>(rowBuffer_.data() + count * width)
+                             : out.image.scanLine(static_cast<int>(info_.output_scanline) + count);
             const auto got = jpeg_read_scanlines(&info_, rows, static_cast<JDIMENSION>(count));
-            if (fourChannels) {
-                for (JDIMENSION i = 0; i < got; ++i)
+            for (JDIMENSION i = 0; i < got; ++i) {
+                if (fourChannels)
                     CmykRowToRgb(rows[i], width, info_.saw_Adobe_marker);
+                if (reducer_)
+                    reducer_->addRow(reinterpret_cast<const QRgb*>(rows[i]));
             }
             rowsDone_ += static_cast<int>(got);
         }
         jpeg_finish_decompress(&info_);
+        takeReduced(out);
     }
 
 private:
@@ -128,6 +144,7 @@ private:
     }
 
     void chooseScale(QSize atLeast) {
+        // The smallest scale that covers the size drawn, or the full picture when none does.
         info_.scale_num = 1;
         for (const unsigned int denominator : {8u, 4u, 2u, 1u}) {
             info_.scale_denom = denominator;
@@ -138,29 +155,47 @@ private:
         }
     }
 
+    void takeReduced(JpegDecoding& out) {
+        if (!reducer_)
+            return;
+        out.image = reducer_->take();
+        if (out.image.isNull())
+            out.error = QStringLiteral("not enough memory");
+    }
+
     // A failure part way keeps what was decoded, as a truncated file does; the rest is grey.
-    void keepRowsDecoded(JpegDecoding& out) const {
+    void keepRowsDecoded(JpegDecoding& out) {
         if (rowsDone_ == 0) {
             out.image = QImage();
             return;
         }
+        const QRgb grey = qRgb(128, 128, 128);
+        if (reducer_) {
+            std::fill(rowBuffer_.begin(), rowBuffer_.end(), grey);
+            for (int y = rowsDone_; y < static_cast<int>(info_.output_height); ++y)
+                reducer_->addRow(rowBuffer_.data());
+            takeReduced(out);
+            return;
+        }
         for (int y = rowsDone_; y < out.image.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(out.image.scanLine(y));
-            std::fill(line, line + out.image.width(), qRgb(128, 128, 128));
+            std::fill(line, line + out.image.width(), grey);
         }
     }
 
     jpeg_decompress_struct info_{};
     ErrorManager errors_{};
     int rowsDone_ = 0;
+    std::optional<AreaReducer> reducer_; // when the scale chosen is larger than drawn
+    std::vector<QRgb> rowBuffer_;        // the rows being reduced
 };
 
 } // namespace
 
-JpegDecoding DecodeJpeg(const QByteArray& bytes, QSize atLeast) {
+JpegDecoding DecodeJpeg(const QByteArray& bytes, QSize size) {
     JpegDecoding out;
     Session session;
-    session.run(bytes, atLeast, out);
+    session.run(bytes, size, out);
     return out;
 }
 

@@ -1,5 +1,5 @@
 // JPEG decoding straight through libjpeg: at the smallest DCT scale that still covers the size
-// drawn, with CMYK and YCCK turned into RGB and the embedded ICC profile read.
+// drawn, reduced to it row by row, with CMYK and YCCK turned into RGB and the ICC profile read.
 #pragma once
 
 #include <QByteArray>
@@ -15,8 +15,9 @@ struct JpegDecoding {
     QString error;         // libjpeg's reason when decoding failed or stopped part way
 };
 
-// Decodes `bytes` at 1/8, 1/4, 1/2 or full scale: the smallest whose pixels are at least
-// `atLeast` in both directions. Safe to call from several threads at once.
-JpegDecoding DecodeJpeg(const QByteArray& bytes, QSize atLeast);
+// Decodes `bytes` at 1/8, 1/4, 1/2 or full scale, the smallest that is at least `size` in both
+// directions, and reduces that to `size` by area averaging. A picture smaller than `size` comes
+// at its full size, for the caller to enlarge. Safe to call from several threads at once.
+JpegDecoding DecodeJpeg(const QByteArray& bytes, QSize size);
 
 } // namespace pictures

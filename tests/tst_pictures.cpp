@@ -365,7 +365,7 @@ private slots:
 
         const QString path = write(QStringLiteral("colours"), content);
         const Picture picture = LoadPicture(QFile::encodeName(path).toStdString());
-        for (const QSize size : {QSize(128, 32), QSize(64, 16)}) {
+        for (const QSize size : {QSize(128, 32), QSize(64, 16), QSize(100, 25)}) {
             const Rendering drawn = picture.render(size);
             QVERIFY2(drawn.error.isEmpty(), qPrintable(drawn.error));
             for (int i = 0; i < 4; ++i) {
