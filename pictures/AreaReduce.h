@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <cstdint>
 #include <vector>
 
 namespace pictures {
@@ -20,23 +21,28 @@ public:
     QImage take() { return std::move(out_); }
 
 private:
+    // The source pixels one output pixel covers (columns or rows), with their weights.
     struct Span {
-        int first = 0; // first source column (or row) covered
+        int first = 0;
         int count = 0;
-        int weightsAt = 0; // where its weights start in weights_
+        int weightsAt = 0; // where its weights start
+    };
+    struct Spans {
+        std::vector<Span> spans;
+        std::vector<std::uint32_t> weights; // each span's add up to kOne
     };
 
-    static std::vector<Span> Spans(int from, int to, std::vector<float>& weights);
+    static constexpr std::uint32_t kOne = 1u << 12;
+    static Spans SpansFor(int from, int to);
     void finishRow();
 
     QSize from_;
     QImage out_;
-    // The weights come first: the spans are made with them, in this order.
-    std::vector<float> columnWeights_;
-    std::vector<float> rowWeights_;
-    std::vector<Span> columns_; // for each output column, the source columns it covers
-    std::vector<Span> rows_;    // for each output row, the source rows it covers
-    std::vector<float> sums_[2]; // weighted R, G, B of the output row being made and the next
+    Spans columns_;
+    Spans rows_;
+    // Each byte of the source rows, weighted and summed down for the output row being made
+    // and the next (a source row may straddle the two).
+    std::vector<std::uint32_t> sums_[2];
     int sourceRow_ = 0;
     int outputRow_ = 0;
 };
