@@ -1,10 +1,11 @@
-// Preview of a camera-sized photo in the browser's small pane: how long loading and drawing
-// take and how much memory they need, beside libjpeg's own djpeg decoding at 1/8 scale.
+// A camera-sized photo drawn cold, as the browser's small pane previews it and as the viewer
+// opens it on a 1920 x 1080 screen: how long loading and drawing take and how much memory they
+// need, beside libjpeg's own djpeg decoding the same file at 1/8 and at 1/4 scale.
 //
 //   bench_preview [--runs N]
 //
-// Each variant runs in a fresh child process (this program started again with --child), so
-// that each peak resident size (VmHWM as the child exits) is its own.
+// Each timed run is a fresh child process (this program started again with --child), so that
+// the file is decoded cold and each peak resident size (VmHWM as the child exits) is its own.
 #include "bench/BenchSupport.h"
 #include "pictures/LoadPicture.h"
 
@@ -43,6 +44,7 @@ using bench::PhotoLike;
 
 constexpr QSize kPhotoSize(6000, 4000);
 constexpr QSize kPane(250, 130);
+constexpr QSize kScreen(1920, 1080);
 constexpr int kQuality = 90;
 
 // The largest size of the picture's shape that fits the pane, as the image control draws it.
@@ -56,10 +58,19 @@ QSize Fitted(const pictures::Picture& picture, QSize pane) {
 
 using Variant = bool (*)(const QString& file);
 
-bool LoadAndRender(const QString& file) {
+bool LoadAndRender(const QString& file, QSize box) {
     const pictures::Picture picture = pictures::LoadPicture(QFile::encodeName(file).toStdString());
-    const pictures::Rendering drawn = picture.render(Fitted(picture, kPane));
+    const pictures::Rendering drawn = picture.render(Fitted(picture, box));
     return drawn.error.isEmpty() && !drawn.image.isNull();
+}
+
+bool Preview(const QString& file) {
+    return LoadAndRender(file, kPane);
+}
+
+// Double-click to pixels: the viewer loads the picture and draws it fitted to the screen.
+bool Opening(const QString& file) {
+    return LoadAndRender(file, kScreen);
 }
 
 bool LoadOnly(const QString& file) {
@@ -90,7 +101,8 @@ struct VariantEntry {
 };
 
 constexpr VariantEntry kVariants[] = {
-    {"lumbrik", "LoadPicture + render (Lumbrik)", LoadAndRender},
+    {"preview", "preview: LoadPicture + render in the pane", Preview},
+    {"opening", "opening: LoadPicture + render full screen", Opening},
     {"load", "LoadPicture only", LoadOnly},
     {"full", "QImageReader full decode + smooth scale", FullDecodeThenScale},
     {"baseline", "Qt process, no picture", Baseline, false},
@@ -109,6 +121,7 @@ int RunChild(int argc, char** argv) {
                                        [&](const VariantEntry& v) { return key == v.key; });
     if (variant == std::end(kVariants))
         return 2;
+    Baseline(file);
     for (int i = 0; i < runs; ++i) {
         const auto start = Clock::now();
         if (!variant->run(file)) {
@@ -177,42 +190,43 @@ ProcessRun Run(const std::vector<std::string>& args, const std::string& outputFi
     return result;
 }
 
+// What one row collects over the rounds.
 struct Row {
     std::string label;
-    double medianMs = NAN;
-    double peakMb = NAN;
-};
-
-std::optional<Row> MeasureVariant(const VariantEntry& variant, const std::string& self,
-                                  const QString& jpeg, int runs, const QString& scratch) {
-    const std::string output = QFile::encodeName(scratch).toStdString();
-    const ProcessRun run = Run(
-        {self, "--child", variant.key, QFile::encodeName(jpeg).toStdString(), std::to_string(runs)},
-        output);
-    if (!run.ok)
-        return std::nullopt;
-    QFile file(scratch);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    std::vector<double> times;
-    while (!file.atEnd())
-        times.push_back(file.readLine().trimmed().toDouble());
-    return Row{variant.label, variant.timed ? Median(times) : NAN, run.peakKb / 1024.0};
-}
-
-std::optional<Row> MeasureDjpeg(const std::string& djpeg, const QString& jpeg, int runs) {
     std::vector<double> times;
     long peakKb = 0;
-    for (int i = 0; i < runs; ++i) {
-        const ProcessRun run = Run({djpeg, "-scale", "1/8", "-outfile", "/dev/null",
-                                    QFile::encodeName(jpeg).toStdString()},
-                                   "/dev/null");
-        if (!run.ok)
-            return std::nullopt;
-        times.push_back(run.wallMs);
+    bool timed = true;
+    bool failed = false;
+
+    void add(const ProcessRun& run, std::vector<double> runTimes) {
+        failed = failed || !run.ok;
         peakKb = std::max(peakKb, run.peakKb);
+        times.insert(times.end(), runTimes.begin(), runTimes.end());
     }
-    return Row{"djpeg -scale 1/8 (whole process)", Median(times), peakKb / 1024.0};
+    double median() const { return timed ? Median(times) : NAN; }
+};
+
+// One timed run of a variant in a fresh child process.
+void MeasureVariant(Row& row, const VariantEntry& variant, const std::string& self,
+                    const QString& jpeg, const QString& scratch) {
+    const ProcessRun run =
+        Run({self, "--child", variant.key, QFile::encodeName(jpeg).toStdString(), "1"},
+            QFile::encodeName(scratch).toStdString());
+    std::vector<double> times;
+    QFile file(scratch);
+    if (run.ok && file.open(QIODevice::ReadOnly)) {
+        while (!file.atEnd())
+            times.push_back(file.readLine().trimmed().toDouble());
+    }
+    row.add(run, times);
+}
+
+void MeasureDjpeg(Row& row, const std::string& djpeg, const std::string& scale,
+                  const QString& jpeg) {
+    const ProcessRun run = Run(
+        {djpeg, "-scale", scale, "-outfile", "/dev/null", QFile::encodeName(jpeg).toStdString()},
+        "/dev/null");
+    row.add(run, {run.wallMs});
 }
 
 int RunParent(int argc, char** argv) {
@@ -238,41 +252,57 @@ int RunParent(int argc, char** argv) {
     }
     const pictures::Picture picture = pictures::LoadPicture(QFile::encodeName(jpeg).toStdString());
     const QSize drawn = Fitted(picture, kPane);
-    std::printf("%d x %d JPEG, quality %d, %.1f MB; drawn into a %d x %d pane at %d x %d; "
-                "median of %d runs\n\n",
+    const QSize opened = Fitted(picture, kScreen);
+    std::printf("%d x %d JPEG, quality %d, %.1f MB; drawn into a %d x %d pane at %d x %d and on "
+                "a %d x %d screen at %d x %d; median of %d runs\n\n",
                 kPhotoSize.width(), kPhotoSize.height(), kQuality,
                 QFile(jpeg).size() / (1024.0 * 1024.0), kPane.width(), kPane.height(),
-                drawn.width(), drawn.height(), runs);
+                drawn.width(), drawn.height(), kScreen.width(), kScreen.height(), opened.width(),
+                opened.height(), runs);
 
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     const QString scratch = dir.filePath(QStringLiteral("times.txt"));
-    std::vector<Row> rows;
-    for (const VariantEntry& variant : kVariants) {
-        if (const auto row = MeasureVariant(variant, self, jpeg, runs, scratch))
-            rows.push_back(*row);
-        else
-            std::fprintf(stderr, "%s: the child process failed\n", variant.label);
-    }
-    const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
-    if (djpeg.isEmpty()) {
+    const QString djpegPath = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
+    if (djpegPath.isEmpty())
         std::fprintf(stderr, "djpeg not found (Debian package libjpeg-turbo-progs)\n");
-    } else if (const auto row = MeasureDjpeg(QFile::encodeName(djpeg).toStdString(), jpeg, runs)) {
-        rows.push_back(*row);
-    } else {
-        std::fprintf(stderr, "djpeg failed\n");
+    const std::string djpeg = QFile::encodeName(djpegPath).toStdString();
+    const std::vector<std::string> scales =
+        djpeg.empty() ? std::vector<std::string>() : std::vector<std::string>{"1/8", "1/4"};
+
+    std::vector<Row> rows;
+    for (const VariantEntry& variant : kVariants)
+        rows.push_back({variant.label, {}, 0, variant.timed});
+    for (const std::string& scale : scales)
+        rows.push_back({"djpeg -scale " + scale + " (whole process)", {}, 0, true});
+    // Round by round, every variant once, so that a busy spell of the machine falls on all.
+    for (int round = 0; round < runs; ++round) {
+        for (std::size_t i = 0; i < std::size(kVariants); ++i)
+            MeasureVariant(rows[i], kVariants[i], self, jpeg, scratch);
+        for (std::size_t i = 0; i < scales.size(); ++i)
+            MeasureDjpeg(rows[std::size(kVariants) + i], djpeg, scales[i], jpeg);
     }
 
+    bool complete = true;
     std::printf("%-42s %12s %14s\n", "variant", "median ms", "peak RSS MB");
     for (const Row& row : rows) {
-        if (std::isnan(row.medianMs))
-            std::printf("%-42s %12s %14.1f\n", row.label.c_str(), "-", row.peakMb);
+        if (row.failed)
+            std::fprintf(stderr, "%s: failed\n", row.label.c_str());
+        complete = complete && !row.failed;
+        if (!row.timed)
+            std::printf("%-42s %12s %14.1f\n", row.label.c_str(), "-", row.peakKb / 1024.0);
         else
-            std::printf("%-42s %12.1f %14.1f\n", row.label.c_str(), row.medianMs, row.peakMb);
+            std::printf("%-42s %12.1f %14.1f\n", row.label.c_str(), row.median(),
+                        row.peakKb / 1024.0);
     }
+    if (complete && !scales.empty())
+        std::printf("\npreview / djpeg -scale 1/8: %.2f   opening / djpeg -scale 1/4: %.2f\n",
+                    rows[0].median() / rows[std::size(kVariants)].median(),
+                    rows[1].median() / rows[std::size(kVariants) + 1].median());
     std::printf("\nTimes are per run inside one process, except djpeg's, which include starting "
-                "it.\nThe Qt process row is the floor under the first three: Qt, its JPEG plugin "
+                "it.\nEach child has Qt's JPEG plugin loaded before its timed run, as the program "
+                "has.\nThe Qt process row is the floor under the first four: Qt, its JPEG plugin "
                 "and libjpeg loaded.\n");
-    return rows.size() == std::size(kVariants) + (djpeg.isEmpty() ? 0 : 1) ? 0 : 1;
+    return complete && !scales.empty() ? 0 : 1;
 }
 
 } // namespace

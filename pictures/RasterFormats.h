@@ -23,6 +23,9 @@ QByteArray QtFormatName(Format format);
 // Display name of a format for messages ("JPEG").
 const char* FormatName(Format format);
 
+// What decoding one picture may hold in memory at once, counted as the decoder allocates it.
+inline constexpr qint64 kMaxDecodeBytes = qint64{512} << 20;
+
 // Reasons shared by the readers, in the program's own words.
 QString ShorterThanPicture();
 QString DamagedData();

@@ -1,8 +1,10 @@
 #include "pictures/RasterSource.h"
 
 #include "pictures/BmpReader.h"
+#include "pictures/ColourProfile.h"
 #include "pictures/GifCanvas.h"
 #include "pictures/IcoReader.h"
+#include "pictures/JpegDecode.h"
 
 #include <QBuffer>
 #include <QImageIOHandler>
@@ -18,7 +20,6 @@ namespace {
 // Past these a header is taken for a lie or a bomb, before anything is allocated: what the
 // decoder will hold at once, counted as it allocates it.
 constexpr qint64 kMaxSide = 65535;
-constexpr qint64 kMaxDecodeBytes = qint64{512} << 20;
 constexpr qint64 kBytesPerDecodedPixel = 4;
 
 [[noreturn]] void Fail(const QString& fileName, const QString& reason) {
@@ -134,27 +135,44 @@ RasterFileSource::RasterFileSource(QByteArray bytes, Format format, QString file
 Rendering RasterFileSource::render(QSize size) const {
     if (size.isEmpty())
         return {};
+    if (format_ == Format::Jpeg)
+        return renderJpeg(size);
     Decoded decoded;
     if (format_ == Format::Bmp || format_ == Format::Ico) {
         decoded = format_ == Format::Bmp ? DecodeBmp(bytes_) : DecodeIco(bytes_);
     } else {
         Reader r(bytes_, format_);
-        // Scaled decoding (JPEG's DCT scaling) works on the stored picture, which is turned
-        // upright only afterwards.
-        if (r.reader.supportsOption(QImageIOHandler::ScaledSize))
-            r.reader.setScaledSize(transposed_ ? size.transposed() : size);
         const QImage image = r.reader.read();
-        decoded.image = format_ == Format::Gif ? FirstFrameOnScreen(image, bytes_)
-                                               : Upright(image, orientation_);
+        decoded.image = FirstFrameOnScreen(image, bytes_);
         decoded.problem = IncompleteReason(format_, bytes_);
         if (image.isNull() && decoded.problem.isEmpty())
             decoded.problem = DamagedData();
     }
     Rendering rendering;
+    // Converted at the size drawn, where it costs least.
+    const QColorSpace space = format_ == Format::Bmp ? RgbColourSpace(BmpEmbeddedProfile(bytes_))
+                                                     : decoded.image.colorSpace();
     if (!decoded.image.isNull())
-        rendering.image = Fill(decoded.image, size);
+        rendering.image = ToSrgb(Fill(decoded.image, size), space);
     if (!decoded.problem.isEmpty())
         rendering.error = fileName_ + QStringLiteral(": ") + decoded.problem;
+    return rendering;
+}
+
+// Decoded at the smallest DCT scale that covers `size`, reduced by area averaging, and turned
+// upright and into sRGB only once it is small.
+Rendering RasterFileSource::renderJpeg(QSize size) const {
+    const QSize stored = transposed_ ? size.transposed() : size;
+    const JpegDecoding jpeg = DecodeJpeg(bytes_, stored);
+    QString problem = IncompleteReason(format_, bytes_);
+    if (problem.isEmpty() && !jpeg.error.isEmpty())
+        problem = DamagedData();
+    Rendering rendering;
+    if (!jpeg.image.isNull())
+        rendering.image = ToSrgb(Upright(Fill(jpeg.image, stored), orientation_),
+                                 RgbColourSpace(jpeg.iccProfile));
+    if (!problem.isEmpty())
+        rendering.error = fileName_ + QStringLiteral(": ") + problem;
     return rendering;
 }
 

@@ -30,6 +30,8 @@ public:
     QSize pixelSize() const { return upright_; }
 
 private:
+    Rendering renderJpeg(QSize size) const;
+
     QByteArray bytes_;
     Format format_;
     QString fileName_;

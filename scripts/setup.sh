@@ -4,8 +4,10 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libwmf-dev libemf2svg-dev
+  qt6-base-dev qt6-svg-dev libwmf-dev libemf2svg-dev libjpeg62-turbo-dev
   fonts-dejavu-core
+  # colour profiles the picture tests tag their samples with
+  icc-profiles-free libgs-common
   # real-window tests, install check and benchmarks
   python3 xvfb xauth openbox xdotool wmctrl x11-utils imagemagick libjpeg-turbo-progs desktop-file-utils
   # the Debian package (CPack's dependency list) and its checks

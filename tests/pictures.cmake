@@ -1,2 +1,3 @@
 lumbrik_test(tst_pictures tst_pictures.cpp)
-target_link_libraries(tst_pictures PRIVATE lumbrik_pictures)
+find_package(JPEG REQUIRED) # CMYK samples are written with libjpeg
+target_link_libraries(tst_pictures PRIVATE lumbrik_pictures JPEG::JPEG)

@@ -12,7 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
 #include <cstdlib>
+#include <jpeglib.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -254,6 +256,89 @@ bool Near(QColor actual, QColor expected) {
            std::abs(actual.blue() - expected.blue()) <= 60;
 }
 
+// Four 32 x 32 patches in a row, in the colours the colour tests store.
+const QList<QColor> kStoredColours{{61, 170, 91}, {200, 60, 40}, {120, 120, 200}, {230, 200, 150}};
+
+QImage Patches() {
+    QImage image(128, 32, QImage::Format_RGB32);
+    for (int i = 0; i < 4; ++i)
+        QPainter(&image).fillRect(32 * i, 0, 32, 32, kStoredColours[i]);
+    return image;
+}
+
+QByteArray SystemProfile(const char* path) {
+    QFile file{QString::fromLatin1(path)};
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s (scripts/setup.sh installs it)", path);
+    return file.readAll();
+}
+
+// The profile cut into three APP2 segments, of which those numbered in `order` are spliced in.
+QByteArray WithIcc(const QByteArray& jpeg, const QByteArray& profile, QList<int> order) {
+    QByteArray segments;
+    const qsizetype third = profile.size() / 3 + 1;
+    for (int number : order) {
+        const QByteArray payload = QByteArray("ICC_PROFILE\0", 12) + char(number) + char(3) +
+                                   profile.mid((number - 1) * third, third);
+        const int length = int(payload.size()) + 2;
+        segments += "\xFF\xE2" + QByteArray(1, char(length >> 8)) + char(length) + payload;
+    }
+    return jpeg.left(2) + segments + jpeg.mid(2);
+}
+
+// A 24-bit BMP with a version 5 header and the profile embedded after the pixels.
+QByteArray BmpV5(const QImage& image, const QByteArray& profile) {
+    const QByteArray pixels = QtBmp(image, 24).mid(54);
+    const auto offset = quint32(124 + pixels.size()); // counted from the info header
+    QByteArray header = Le(quint32(124), qint32(image.width()), qint32(image.height()), quint16(1),
+                           quint16(24), quint32(0), quint32(pixels.size()), quint32(3780),
+                           quint32(3780), quint32(0), quint32(0));
+    header += QByteArray(16, '\0') + Le(quint32(0x4D424544)) + QByteArray(48, '\0') +
+              Le(quint32(4), offset, quint32(profile.size()), quint32(0)); // masks, 'MBED', intent
+    return "BM" + Le(quint32(14 + offset + profile.size()), quint32(0), quint32(138)) + header +
+           pixels + profile;
+}
+
+// CMYK from RGB by the plain formula (K = 255 - max, C = (255 - R - K) / (255 - K) ...), written
+// by libjpeg; with Adobe's marker the bytes are stored inverted, as Photoshop does.
+QByteArray CmykJpeg(const QImage& image, bool adobe) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &data, &size);
+    info.image_width = JDIMENSION(image.width());
+    info.image_height = JDIMENSION(image.height());
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    info.write_Adobe_marker = adobe;
+    jpeg_start_compress(&info, TRUE);
+    QByteArray row(image.width() * 4, '\0');
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const int k = 255 - std::max({c.red(), c.green(), c.blue()});
+            int cmyk[] = {c.red(), c.green(), c.blue(), 0};
+            for (int& v : cmyk)
+                v = k == 255 ? 0 : (255 - v - k) * 255 / (255 - k);
+            cmyk[3] = k;
+            for (int i = 0; i < 4; ++i)
+                row[x * 4 + i] = char(adobe ? 255 - cmyk[i] : cmyk[i]);
+        }
+        auto* line = reinterpret_cast<JSAMPROW>(row.data());
+        jpeg_write_scanlines(&info, &line, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    std::free(data);
+    return bytes;
+}
+
 } // namespace
 
 class TestPictures : public QObject {
@@ -477,6 +562,62 @@ private slots:
             const QString path = write("photo.jpg", JpegClaiming(size, progressive));
             const Picture picture = LoadPicture(QFile::encodeName(path).toStdString());
             QCOMPARE(picture.Width(), size.width() * kHundredthsOfMmPerPixel);
+        }
+    }
+
+    // Stored colours (0 to 255) in a known colour space come out as sRGB. References: LittleCMS
+    // for the profiles, ImageMagick for its CMYK file (tests/data/make-colour-samples.sh).
+    void drawsColoursInSrgb_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QList<QColor>>("expected");
+
+        const QByteArray jpeg = Encode(Patches(), "jpeg");
+        const QByteArray proPhoto = SystemProfile("/usr/share/color/icc/ghostscript/rommrgb.icc");
+        const QByteArray adobe =
+            SystemProfile("/usr/share/color/icc/compatibleWithAdobeRGB1998.icc");
+        const QList<QColor> fromAdobe{
+            {0, 172, 85}, {232, 57, 34}, {121, 121, 204}, {241, 201, 149}};
+        QTest::newRow("jpeg, ProPhoto")
+            << WithIcc(jpeg, proPhoto, {1, 2, 3})
+            << QList<QColor>{{0, 200, 92}, {255, 0, 43}, {104, 139, 219}, {255, 204, 158}};
+        QTest::newRow("jpeg, Adobe RGB, segments out of order")
+            << WithIcc(jpeg, adobe, {3, 1, 2}) << fromAdobe;
+        QTest::newRow("jpeg, a segment missing: untagged")
+            << WithIcc(jpeg, adobe, {1, 3}) << kStoredColours;
+        QByteArray broken = adobe;
+        broken.replace(128, 4, "\xFF\xFF\xFF\xFF"); // the tag count
+        QTest::newRow("jpeg, broken profile: untagged")
+            << WithIcc(jpeg, broken, {1, 2, 3}) << kStoredColours;
+        QTest::newRow("bmp v5, Adobe RGB embedded") << BmpV5(Patches(), adobe) << fromAdobe;
+        QTest::newRow("bmp v5, broken profile") << BmpV5(Patches(), broken) << kStoredColours;
+        QTest::newRow("jpeg, YCCK by ImageMagick")
+            << TestData("ycck-patches.jpg")
+            << QList<QColor>{{61, 170, 92}, {200, 60, 40}, {120, 120, 200}, {229, 200, 148}};
+        QTest::newRow("jpeg, CMYK inverted (Adobe)") << CmykJpeg(Patches(), true) << kStoredColours;
+        QTest::newRow("jpeg, CMYK") << CmykJpeg(Patches(), false) << kStoredColours;
+    }
+
+    void drawsColoursInSrgb() {
+        QFETCH(QByteArray, content);
+        QFETCH(QList<QColor>, expected);
+
+        const QString path = write(QStringLiteral("colours"), content);
+        const Picture picture = LoadPicture(QFile::encodeName(path).toStdString());
+        for (const QSize size : {QSize(128, 32), QSize(64, 16), QSize(100, 25)}) {
+            const Rendering drawn = picture.render(size);
+            QVERIFY2(drawn.error.isEmpty(), qPrintable(drawn.error));
+            for (int i = 0; i < 4; ++i) {
+                const QColor got = drawn.image.pixelColor(size.width() * (2 * i + 1) / 8, 8);
+                const QColor& want = expected[i];
+                QVERIFY2(std::abs(got.red() - want.red()) <= 3 &&
+                             std::abs(got.green() - want.green()) <= 3 &&
+                             std::abs(got.blue() - want.blue()) <= 3,
+                         qPrintable(QStringLiteral("%1 x %2, patch %3: %4 not %5")
+                                        .arg(size.width())
+                                        .arg(size.height())
+                                        .arg(i)
+                                        .arg(got.name(), want.name())));
+            }
         }
     }
 
