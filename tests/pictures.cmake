@@ -1,2 +1,3 @@
 lumbrik_test(tst_pictures tst_pictures.cpp)
 target_link_libraries(tst_pictures PRIVATE lumbrik_pictures)
+lumbrik_test_as_nobody(tst_pictures badFileIsReported:unreadable)

@@ -19,23 +19,11 @@ QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-QStringList Entries(const forms::FileListBox& list) {
-    QStringList names;
-    for (int i = 0; i < list.ListCount(); ++i)
-        names.append(list.List(i));
-    return names;
-}
-
 int RowOf(const forms::DirListBox& dir, const QString& folder) {
     for (int i = 0; i < dir.ListCount(); ++i)
         if (dir.List(i) == Native(folder))
             return i;
     return -1;
-}
-
-bool MakeFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
 }
 
 // Opens a folder of the folder list by double-click, or by the arrow keys and Enter.
@@ -67,7 +55,7 @@ void OpenInFolderList(MainForm& form, const QString& folder, bool doubleClick = 
 void VerifyAt(MainForm& form, const QString& folder, const QStringList& files) {
     QCOMPARE(form.Dir1.Path(), Native(folder));
     QCOMPARE(form.File1.Path(), form.Dir1.Path());
-    QCOMPARE(Entries(form.File1), files);
+    QCOMPARE(support::Entries(form.File1), files);
     QCOMPARE(form.File1.ListIndex(), -1);
 }
 
@@ -90,7 +78,7 @@ private slots:
         sub_ = root_ + "/sub";
         QVERIFY(QDir(root_).mkpath("sub/deeper") && QDir(root_).mkpath("empty"));
         support::WritePicture(root_ + "/a.jpg", 40, 30);
-        QVERIFY(MakeFile(root_ + "/notes.txt"));
+        QVERIFY(support::WriteFile(root_ + "/notes.txt"));
         support::WritePicture(sub_ + "/b.bmp", 10, 50);
         support::WritePicture(sub_ + "/c.jpg", 10, 50);
         QVERIFY(QDir::setCurrent(root_));
@@ -177,11 +165,11 @@ private slots:
             if (entry.endsWith('/')) {
                 QVERIFY(dir.mkdir(entry.chopped(1)));
             } else if (link.size() == 1) {
-                QVERIFY(MakeFile(dir.filePath(entry)));
+                QVERIFY(support::WriteFile(dir.filePath(entry)));
             } else {
                 QString target = link[1];
                 if (target.endsWith('!'))
-                    QVERIFY(MakeFile(dir.filePath(target.chopped(1))));
+                    QVERIFY(support::WriteFile(dir.filePath(target.chopped(1))));
                 QVERIFY(QFile::link(target.remove('!'), dir.filePath(link[0])));
             }
         }
@@ -216,7 +204,7 @@ private slots:
         QTest::keyClicks(combo->lineEdit(), "*.txt");
         QTest::keyClick(combo, Qt::Key_Return);
         QCOMPARE(form.File1.Pattern(), QString("*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.wmf;*.emf"));
-        QCOMPARE(Entries(form.File1), QStringList{"a.jpg"});
+        QCOMPARE(support::Entries(form.File1), QStringList{"a.jpg"});
         QCOMPARE(form.File1.ListIndex(), 0);
         QCOMPARE(form.Dir1.Path(), Native(root_));
         QCOMPARE(form.Drive1.Drive(), drive);

@@ -28,8 +28,7 @@ bool Near(const QRectF& a, const QRectF& b) {
 
 // The preview box that ArrangePreviewArea gives the pane, from the window's sizes.
 QSizeF PreviewBox(MainForm& browser) {
-    return {browser.Width() - 250.0,
-            browser.ScaleHeight() - (browser.statbar.Height() + browser.filter.Height() + 1800.0)};
+    return {browser.Width() - 250.0, support::RowsOf(browser).paneHeight};
 }
 
 QRectF Place(const forms::Image& pic1) {
@@ -243,9 +242,7 @@ private slots:
         if (content.isNull()) {
             support::WritePicture(file(name), 30, 10);
         } else {
-            QFile bad(file(name));
-            QVERIFY(bad.open(QIODevice::WriteOnly));
-            bad.write(content);
+            QVERIFY(support::WriteFile(file(name), content));
         }
         MainForm& browser = Browser(dir_->path());
         Select(browser, "a.bmp");

@@ -76,18 +76,6 @@ void ClickOn(QWidget* widget) {
     ClickOn(widget, widget->rect().center());
 }
 
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        count += event->type() == QEvent::Paint;
-        return false;
-    }
-};
-
 } // namespace
 
 class TestViewer : public QObject {
@@ -96,11 +84,6 @@ class TestViewer : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
 
     QString PathOf(const QString& name) const { return dir_->filePath(name); }
-
-    void WriteNotAPicture(const QString& name) {
-        QFile file(PathOf(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
-    }
 
     void WriteABC() {
         for (const Sample& sample : kABC)
@@ -417,7 +400,7 @@ private slots:
         QFETCH(QString, stays);
         QFETCH(bool, ticking);
         WriteABC();
-        WriteNotAPicture("b.jpg");
+        QVERIFY(support::WriteFile(PathOf("b.jpg"), "not a picture"));
         if (kind == "corrupt") { // its header reads, its pixels end early
             support::WritePicture(PathOf("b.jpg"), 1000, 1500);
             QFile file(PathOf("b.jpg"));
@@ -479,8 +462,8 @@ private slots:
     void theHiddenPaneDrawsNothing() {
         WriteABC();
         OpenViewerOn(0);
-        const PaintCounter pane(frmMain->pic1.widget());
-        const PaintCounter screen(frmView->pic2.widget());
+        const support::EventCounter pane(frmMain->pic1.widget(), QEvent::Paint);
+        const support::EventCounter screen(frmView->pic2.widget(), QEvent::Paint);
         for (int index : {1, 2, 0}) {
             const int before = screen.count;
             PressKeys(QKeySequence("Right"));
