@@ -61,6 +61,11 @@ inline Rows RowsOf(MainForm& form) {
     return RowsFor(form.ScaleHeight(), form.statbar.Height(), form.filter.Height());
 }
 
+// Where a control is, in twips.
+inline QRectF Box(const forms::Control& control) {
+    return {control.Left(), control.Top(), control.Width(), control.Height()};
+}
+
 // Counts the events of one type that reach a widget; `spontaneous` false leaves out those the
 // window system sends.
 class EventCounter : public QObject {
@@ -96,6 +101,14 @@ inline MainForm& BrowserAt(const QString& folder) {
     frmMain->setVisible(true);
     frmMain->Dir1.setPath(folder);
     return *frmMain;
+}
+
+// Shows the browser as the active window and lets the layout pass that follows run.
+[[nodiscard]] inline bool ShowActive(MainForm& form) {
+    form.setVisible(true);
+    form.window()->activateWindow();
+    return QTest::qWaitForWindowActive(form.window()) &&
+           QTest::qWaitFor([&] { return !form.Timer1.Enabled(); });
 }
 
 // Runs the event loop until a timer of `ms` has fired; timers due earlier fire before it, so

@@ -100,7 +100,7 @@ QMap<QString, QString> SizeTexts(MainForm& form) {
 // The browser, active, with the keyboard focus in the file list.
 MainForm& ActiveBrowserAt(const QString& folder) {
     MainForm& form = support::BrowserAt(folder);
-    if (!QTest::qWaitForWindowActive(form.window()))
+    if (!support::ShowActive(form))
         qWarning("the browser window did not become active");
     form.File1.widget()->setFocus();
     return form;

@@ -348,16 +348,14 @@ private slots:
         const auto length = [](int px) { return std::max(0, px); }; // negative shows as empty
 
         label.Move(twips, twips, twips, twips);
-        QCOMPARE(QRectF(label.Left(), label.Top(), label.Width(), label.Height()),
-                 QRectF(twips, twips, twips, twips));
+        QCOMPARE(support::Box(label), QRectF(twips, twips, twips, twips));
         QCOMPARE(label.widget()->geometry(), QRect(pixels, pixels, length(pixels), length(pixels)));
 
         label.setLeft(twips);
         label.setTop(twips + 30);
         label.setWidth(twips + 60);
         label.setHeight(twips + 90);
-        QCOMPARE(QRectF(label.Left(), label.Top(), label.Width(), label.Height()),
-                 QRectF(twips, twips + 30, twips + 60, twips + 90));
+        QCOMPARE(support::Box(label), QRectF(twips, twips + 30, twips + 60, twips + 90));
         QCOMPARE(label.widget()->geometry(),
                  QRect(pixels, pixels + 2, length(pixels + 4), length(pixels + 6)));
     }

@@ -5,22 +5,8 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
-namespace {
-
+using support::Box;
 using support::RowsOf;
-
-QRectF Box(const forms::Control& control) {
-    return {control.Left(), control.Top(), control.Width(), control.Height()};
-}
-
-// Shows the browser and lets the pass that follows the first display run.
-[[nodiscard]] bool Show(MainForm& form) {
-    form.setVisible(true);
-    return QTest::qWaitForWindowExposed(form.window()) &&
-           QTest::qWaitFor([&] { return !form.Timer1.Enabled(); });
-}
-
-} // namespace
 
 class LayoutTest : public QObject {
     Q_OBJECT
@@ -50,7 +36,7 @@ private slots:
         QFETCH(float, column);
         QFETCH(float, paneWidth);
         MainForm& form = *frmMain;
-        QVERIFY(Show(form));
+        QVERIFY(support::ShowActive(form));
         const float minimum = form.statbar.Height() + form.filter.Height() + 2500;
         const float height = shortBy > 0 ? minimum : 5000;
         form.setHeight(shortBy > 0 ? minimum - shortBy : 5000);
@@ -84,7 +70,7 @@ private slots:
         QApplication::setFont(large);
         const auto restore = qScopeGuard([&] { QApplication::setFont(normal); });
         MainForm& form = *frmMain;
-        QVERIFY(Show(form));
+        QVERIFY(support::ShowActive(form));
         form.Dir1.setPath(folder.path());
         form.File1.setListIndex(0);
         form.setWidth(1000);
@@ -99,7 +85,7 @@ private slots:
         QTemporaryDir folder;
         support::WritePicture(folder.filePath("a.jpg"), 40, 30);
         MainForm& form = *frmMain;
-        QVERIFY(Show(form));
+        QVERIFY(support::ShowActive(form));
         form.Dir1.setPath(folder.path());
         form.File1.setListIndex(0);
         form.statbar.setStatusText("before"); // each pass previews again
@@ -130,7 +116,7 @@ private slots:
     // minimum, it would widen the window), and restoring lays the window out again.
     void minimisedWindow() {
         MainForm& form = *frmMain;
-        QVERIFY(Show(form));
+        QVERIFY(support::ShowActive(form));
         support::EventCounter passes(form.pic1.widget(), QEvent::Hide, false);
         form.window()->showMinimized();
         QTRY_COMPARE(form.WindowState(), forms::vbMinimized);

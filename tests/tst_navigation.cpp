@@ -15,6 +15,8 @@
 
 namespace {
 
+using support::ShowActive;
+
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
@@ -43,12 +45,6 @@ void OpenInFolderList(MainForm& form, const QString& folder, bool doubleClick = 
     while (list->currentRow() != row)
         QTest::keyClick(list, list->currentRow() < row ? Qt::Key_Down : Qt::Key_Up);
     QTest::keyClick(list, Qt::Key_Return);
-}
-
-[[nodiscard]] bool ShowActive(MainForm& form) {
-    form.setVisible(true);
-    form.window()->activateWindow();
-    return QTest::qWaitForWindowActive(form.window());
 }
 
 // Both lists show `folder`, its files as `files`, none selected.

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -64,16 +65,13 @@ void PressKeys(const QKeySequence& keys) {
     }
 }
 
-// Clicks go through the window, as a user's do, to whatever lies under the pointer.
-void ClickOn(QWidget* widget, QPoint at, bool twice = false) {
-    const QPoint inWindow = widget->mapTo(widget->window(), at);
+// Clicks go through the window, as a user's do, to whatever lies under the pointer (by
+// default the widget's centre).
+void ClickOn(QWidget* widget, std::optional<QPoint> at = {}, bool twice = false) {
+    const QPoint inWindow = widget->mapTo(widget->window(), at.value_or(widget->rect().center()));
     QWindow* window = widget->window()->windowHandle();
     twice ? QTest::mouseDClick(window, Qt::LeftButton, {}, inWindow)
           : QTest::mouseClick(window, Qt::LeftButton, {}, inWindow);
-}
-
-void ClickOn(QWidget* widget) {
-    ClickOn(widget, widget->rect().center());
 }
 
 } // namespace
@@ -209,7 +207,7 @@ private slots:
         support::WritePicture(PathOf(name), pixels.width(), pixels.height());
         OpenViewerOn(0);
         const forms::Image& pic2 = frmView->pic2;
-        const QRectF shown(pic2.Left(), pic2.Top(), pic2.Width(), pic2.Height());
+        const QRectF shown = support::Box(pic2);
         QVERIFY2(Near(shown.left(), box.left()) && Near(shown.top(), box.top()) &&
                      Near(shown.width(), box.width()) && Near(shown.height(), box.height()),
                  qPrintable(QDebug::toString(shown)));
@@ -383,16 +381,12 @@ private slots:
     // next step, by key or by a running show's tick, shows the next file and clears the report.
     void aBadFileIsSteppedOver_data() {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("stays"); // what the screen shows while the report is up
         QTest::addColumn<bool>("ticking");
-        QTest::newRow("not a picture") << "not a picture"
-                                       << "a.jpg" << false;
-        QTest::newRow("gone since it was listed") << "gone"
-                                                  << "a.jpg" << false;
-        QTest::newRow("corrupt: the data ends early") << "corrupt"
-                                                      << "b.jpg" << false;
-        QTest::newRow("not a picture, in a running show") << "not a picture"
-                                                          << "a.jpg" << true;
+        QTest::addColumn<QString>("stays"); // what the screen shows while the report is up
+        QTest::newRow("not a picture") << "not a picture" << false << "a.jpg";
+        QTest::newRow("gone since it was listed") << "gone" << false << "a.jpg";
+        QTest::newRow("corrupt: the data ends early") << "corrupt" << false << "b.jpg";
+        QTest::newRow("not a picture, in a running show") << "not a picture" << true << "a.jpg";
     }
 
     void aBadFileIsSteppedOver() {
