@@ -304,11 +304,9 @@ private slots:
         // Says it ran out of memory as the real helper does; unlimited, it would answer nothing.
         const QByteArray greedy = "cat >/dev/null; awk 'BEGIN { s = \"x\"; while (length(s) < "
                                   "2^29) s = s s }' || exit ";
+        const HelperLimits tight{.timeout = 20s, .cpuSeconds = 60, .addressSpaceBytes = 256 << 20};
         QTest::newRow("greedy") << greedy + QByteArray::number(pictures::metafile::kOutOfMemory)
-                                << HelperLimits{.timeout = 20s,
-                                                .cpuSeconds = 60,
-                                                .addressSpaceBytes = 256 << 20}
-                                << decoder + "ran out of memory" << 15;
+                                << tight << decoder + "ran out of memory" << 15;
         QTest::newRow("flooding") << QByteArray("exec yes lumbrik")
                                   << HelperLimits{.maxAnswerBytes = 1 << 20}
                                   << decoder + "gave too much output" << 0;
