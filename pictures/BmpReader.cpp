@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace pictures {
 
 namespace {
 
-constexpr qint64 kMaxSide = 65535;
+// Larger sides are the loader's to refuse as too large; these would not fit a QSize.
+constexpr qint64 kMaxSide = std::numeric_limits<int>::max();
 
 std::uint32_t U8(QByteArrayView b, qint64 at) {
     return at >= 0 && at < b.size() ? static_cast<std::uint8_t>(b[at]) : 0;

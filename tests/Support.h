@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QSignalSpy>
 #include <QString>
@@ -28,6 +29,64 @@ inline void WritePicture(const QString& path, int width, int height, QColor colo
     QVERIFY2(image.save(path), qPrintable(path));
 }
 
+// Writes `bytes` to a new file at `path`.
+inline bool WriteFile(const QString& path, const QByteArray& bytes = "x") {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The names a file list shows, in order.
+inline QStringList Entries(const forms::FileListBox& list) {
+    QStringList names;
+    for (int i = 0; i < list.ListCount(); ++i)
+        names.append(list.List(i));
+    return names;
+}
+
+// The browser's rows: the lists rest on the status bar, the filter row stands 50 above them
+// and the preview box ends 100 above the filter row.
+struct Rows {
+    float fileTop, filterTop, paneHeight;
+};
+constexpr Rows RowsFor(float clientHeight, float statusHeight, float filterHeight) {
+    const float fileTop = clientHeight - statusHeight - 1650;
+    return {fileTop, fileTop - 50 - filterHeight, fileTop - 150 - filterHeight};
+}
+// The worked example: client 4310, status bar 255, filter 315.
+static_assert(RowsFor(4310, 255, 315).fileTop == 2405 &&
+              RowsFor(4310, 255, 315).filterTop == 2040 &&
+              RowsFor(4310, 255, 315).paneHeight == 1940);
+
+inline Rows RowsOf(MainForm& form) {
+    return RowsFor(form.ScaleHeight(), form.statbar.Height(), form.filter.Height());
+}
+
+// Where a control is, in twips.
+inline QRectF Box(const forms::Control& control) {
+    return {control.Left(), control.Top(), control.Width(), control.Height()};
+}
+
+// Counts the events of one type that reach a widget; `spontaneous` false leaves out those the
+// window system sends.
+class EventCounter : public QObject {
+public:
+    EventCounter(QWidget* widget, QEvent::Type type, bool spontaneous = true)
+        : type_(type), spontaneous_(spontaneous) {
+        widget->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == type_ && (spontaneous_ || !event->spontaneous());
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    bool spontaneous_;
+};
+
 // Unloads every window and lets the unloaded ones be destroyed, so the next test starts
 // from a program that has not started yet.
 inline void UnloadAll() {
@@ -42,6 +101,14 @@ inline MainForm& BrowserAt(const QString& folder) {
     frmMain->setVisible(true);
     frmMain->Dir1.setPath(folder);
     return *frmMain;
+}
+
+// Shows the browser as the active window and lets the layout pass that follows run.
+[[nodiscard]] inline bool ShowActive(MainForm& form) {
+    form.setVisible(true);
+    form.window()->activateWindow();
+    return QTest::qWaitForWindowActive(form.window()) &&
+           QTest::qWaitFor([&] { return !form.Timer1.Enabled(); });
 }
 
 // Runs the event loop until a timer of `ms` has fired; timers due earlier fire before it, so

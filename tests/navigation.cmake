@@ -1,2 +1,3 @@
 lumbrik_test(tst_navigation tst_navigation.cpp)
 target_link_libraries(tst_navigation PRIVATE lumbrik_windows)
+lumbrik_test_as_nobody(tst_navigation "unlistableFolder:no permission")

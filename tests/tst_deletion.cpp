@@ -82,13 +82,6 @@ QMap<QString, QString> Snapshot(const QString& root) {
     return entries;
 }
 
-QStringList Entries(const MainForm& form) {
-    QStringList names;
-    for (int i = 0; i < form.File1.ListCount(); ++i)
-        names.append(form.File1.List(i));
-    return names;
-}
-
 // a.bmp, b.bmp and c.bmp, the first `count` of them, each of its own size.
 void WritePictures(const QString& folder, int count = 3) {
     for (int i = 0; i < count; ++i)
@@ -108,7 +101,7 @@ QMap<QString, QString> SizeTexts(MainForm& form) {
 // The browser, active, with the keyboard focus in the file list.
 MainForm& ActiveBrowserAt(const QString& folder) {
     MainForm& form = support::BrowserAt(folder);
-    if (!QTest::qWaitForWindowActive(form.window()))
+    if (!support::ShowActive(form))
         qWarning("the browser window did not become active");
     form.File1.widget()->setFocus();
     return form;
@@ -195,7 +188,7 @@ private slots:
         QCOMPARE(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
         QCOMPARE(box.defaultButton, QMessageBox::Ok);
         QCOMPARE(QDir(folder).entryList(QDir::Files), remaining);
-        QCOMPARE(Entries(form), remaining);
+        QCOMPARE(support::Entries(form.File1), remaining);
         QCOMPARE(form.File1.FileName(), selectedAfter);
         // With no entry left, the pane and the status text no longer show the deleted file.
         QCOMPARE(form.statbar.StatusText(), sizeTexts.value(selectedAfter));

@@ -5,51 +5,8 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
-namespace {
-
-// The lists rest on the status bar, the filter row stands 50 above them and the preview box
-// ends 100 above the filter row.
-struct Rows {
-    float fileTop, filterTop, paneHeight;
-};
-constexpr Rows RowsFor(float clientHeight, float statusHeight, float filterHeight) {
-    const float fileTop = clientHeight - statusHeight - 1650;
-    return {fileTop, fileTop - 50 - filterHeight, fileTop - 150 - filterHeight};
-}
-// The worked example: client 4310, status bar 255, filter 315.
-static_assert(RowsFor(4310, 255, 315).fileTop == 2405 &&
-              RowsFor(4310, 255, 315).filterTop == 2040 &&
-              RowsFor(4310, 255, 315).paneHeight == 1940);
-
-Rows RowsOf(MainForm& form) {
-    return RowsFor(form.ScaleHeight(), form.statbar.Height(), form.filter.Height());
-}
-
-QRectF Box(const forms::Control& control) {
-    return {control.Left(), control.Top(), control.Width(), control.Height()};
-}
-
-// A pass starts by hiding the preview pane (a minimised window's hides are spontaneous).
-class PassCounter : public QObject {
-public:
-    explicit PassCounter(QWidget* pane) { pane->installEventFilter(this); }
-    int passes = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        passes += event->type() == QEvent::Hide && !event->spontaneous();
-        return false;
-    }
-};
-
-// Shows the browser and lets the pass that follows the first display run.
-[[nodiscard]] bool Show(MainForm& form) {
-    form.setVisible(true);
-    return QTest::qWaitForWindowExposed(form.window()) &&
-           QTest::qWaitFor([&] { return !form.Timer1.Enabled(); });
-}
-
-} // namespace
+using support::Box;
+using support::RowsOf;
 
 class LayoutTest : public QObject {
     Q_OBJECT
@@ -79,7 +36,7 @@ private slots:
         QFETCH(float, column);
         QFETCH(float, paneWidth);
         MainForm& form = *frmMain;
-        QVERIFY(Show(form));
+        QVERIFY(support::ShowActive(form));
         const float minimum = form.statbar.Height() + form.filter.Height() + 2500;
         const float height = shortBy > 0 ? minimum : 5000;
         form.setHeight(shortBy > 0 ? minimum - shortBy : 5000);
@@ -89,7 +46,7 @@ private slots:
 
         QCOMPARE(form.Width(), keptWidth);
         QCOMPARE(form.Height(), height);
-        const Rows rows = RowsOf(form);
+        const support::Rows rows = RowsOf(form);
         const float right = column + 150;
         QCOMPARE(Box(form.File1), QRectF(50, rows.fileTop, column, 1650));
         QCOMPARE(Box(form.Dir1), QRectF(right, rows.fileTop, column, 1650));
@@ -113,7 +70,7 @@ private slots:
         QApplication::setFont(large);
         const auto restore = qScopeGuard([&] { QApplication::setFont(normal); });
         MainForm& form = *frmMain;
-        QVERIFY(Show(form));
+        QVERIFY(support::ShowActive(form));
         form.Dir1.setPath(folder.path());
         form.File1.setListIndex(0);
         form.setWidth(1000);
@@ -128,11 +85,11 @@ private slots:
         QTemporaryDir folder;
         support::WritePicture(folder.filePath("a.jpg"), 40, 30);
         MainForm& form = *frmMain;
-        QVERIFY(Show(form));
+        QVERIFY(support::ShowActive(form));
         form.Dir1.setPath(folder.path());
         form.File1.setListIndex(0);
         form.statbar.setStatusText("before"); // each pass previews again
-        PassCounter counter(form.pic1.widget());
+        support::EventCounter passes(form.pic1.widget(), QEvent::Hide, false);
         QElapsedTimer clock;
         qint64 longestGap = 0;
         clock.start();
@@ -145,34 +102,34 @@ private slots:
         }
         if (longestGap >= 90)
             QSKIP("the machine was too busy to keep the resizes close together");
-        QCOMPARE(counter.passes, 0); // each resize restarted the countdown
+        QCOMPARE(passes.count, 0); // each resize restarted the countdown
         QCOMPARE(form.statbar.StatusText(), QString("before"));
-        QTRY_COMPARE(counter.passes, 1);
+        QTRY_COMPARE(passes.count, 1);
         QVERIFY(form.statbar.StatusText().startsWith("size : "));
         QVERIFY(form.pic1.Visible());
         QCOMPARE(form.File1.Top(), RowsOf(form).fileTop); // placed for the last size
         QTest::qWait(300);
-        QCOMPARE(counter.passes, 1);
+        QCOMPARE(passes.count, 1);
     }
 
     // Minimising starts no pass, a pass due while minimised changes nothing (narrower than the
     // minimum, it would widen the window), and restoring lays the window out again.
     void minimisedWindow() {
         MainForm& form = *frmMain;
-        QVERIFY(Show(form));
-        PassCounter counter(form.pic1.widget());
+        QVERIFY(support::ShowActive(form));
+        support::EventCounter passes(form.pic1.widget(), QEvent::Hide, false);
         form.window()->showMinimized();
         QTRY_COMPARE(form.WindowState(), forms::vbMinimized);
         QVERIFY(!form.Timer1.Enabled());
         form.window()->showNormal();
-        QTRY_VERIFY(counter.passes == 1 && !form.Timer1.Enabled());
+        QTRY_VERIFY(passes.count == 1 && !form.Timer1.Enabled());
 
         form.setWidth(1500);
         QVERIFY(form.Timer1.Enabled());
         form.window()->showMinimized();
         QTRY_COMPARE(form.WindowState(), forms::vbMinimized);
         QTRY_VERIFY(!form.Timer1.Enabled());
-        QCOMPARE(counter.passes, 1);
+        QCOMPARE(passes.count, 1);
         QCOMPARE(form.Width(), 1500.0f);
         form.window()->showNormal();
         QTRY_COMPARE(form.Width(), 2000.0f);

@@ -1,6 +1,7 @@
 // WMF and EMF pictures: natural sizes, renderings against committed references, drawing at
 // any size, and containment of the decoder process (bad files, crashes, hangs, overruns).
 #include "pictures/LoadPicture.h"
+#include "pictures/metafile/HelperProtocol.h"
 #include "pictures/metafile/MetafileDecoder.h"
 
 #include <QCoreApplication>
@@ -193,6 +194,10 @@ private slots:
         const QSizeF extent = QSizeF(9454, 3454) * (2540 / 96.0);
         QTest::newRow("emf") << ReadData("text-libreoffice.emf") << QSizeF(9453, 3453);
         QTest::newRow("wmf, placeable") << ReadData("text-libreoffice.wmf") << QSizeF(9454, 3454);
+        // Left and right, top and bottom swapped (the checksum stays): the box runs backwards.
+        QTest::newRow("wmf, placeable box inverted")
+            << Patched<qint16>("text-libreoffice.wmf", {{6, 9454}, {8, 3454}, {10, 0}, {12, 0}})
+            << QSizeF(9454, 3454);
         QTest::newRow("wmf, in memory") << ReadData(standard) << extent;
         QTest::newRow("wmf, on disk") << Patched<quint16>(standard, {{0, 2}}) << extent;
         QTest::newRow("emf cut short") << ReadData("text-libreoffice.emf").left(2000) << QSizeF();
@@ -296,9 +301,12 @@ private slots:
         QTest::newRow("busy") << QByteArray("while :; do :; done")
                               << HelperLimits{.timeout = 30s, .cpuSeconds = 1}
                               << decoder + "took too long" << 10;
-        QTest::newRow("greedy") << QByteArray("exec awk 'BEGIN { s = \"x\"; while (1) s = s s }'")
-                                << HelperLimits{.timeout = 20s, .addressSpaceBytes = 256 << 20}
-                                << decoder << 15;
+        // Says it ran out of memory as the real helper does; unlimited, it would answer nothing.
+        const QByteArray greedy = "cat >/dev/null; awk 'BEGIN { s = \"x\"; while (length(s) < "
+                                  "2^29) s = s s }' || exit ";
+        const HelperLimits tight{.timeout = 20s, .cpuSeconds = 60, .addressSpaceBytes = 256 << 20};
+        QTest::newRow("greedy") << greedy + QByteArray::number(pictures::metafile::kOutOfMemory)
+                                << tight << decoder + "ran out of memory" << 15;
         QTest::newRow("flooding") << QByteArray("exec yes lumbrik")
                                   << HelperLimits{.maxAnswerBytes = 1 << 20}
                                   << decoder + "gave too much output" << 0;

@@ -16,15 +16,10 @@
 
 namespace {
 
+using support::ShowActive;
+
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
-}
-
-QStringList Entries(const forms::FileListBox& list) {
-    QStringList names;
-    for (int i = 0; i < list.ListCount(); ++i)
-        names.append(list.List(i));
-    return names;
 }
 
 int RowOf(const forms::DirListBox& dir, const QString& folder) {
@@ -32,11 +27,6 @@ int RowOf(const forms::DirListBox& dir, const QString& folder) {
         if (dir.List(i) == Native(folder))
             return i;
     return -1;
-}
-
-bool MakeFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
 }
 
 // Opens a folder of the folder list by double-click, or by the arrow keys and Enter.
@@ -58,17 +48,11 @@ void OpenInFolderList(MainForm& form, const QString& folder, bool doubleClick = 
     QTest::keyClick(list, Qt::Key_Return);
 }
 
-[[nodiscard]] bool ShowActive(MainForm& form) {
-    form.setVisible(true);
-    form.window()->activateWindow();
-    return QTest::qWaitForWindowActive(form.window());
-}
-
 // Both lists show `folder`, its files as `files`, none selected.
 void VerifyAt(MainForm& form, const QString& folder, const QStringList& files) {
     QCOMPARE(form.Dir1.Path(), Native(folder));
     QCOMPARE(form.File1.Path(), form.Dir1.Path());
-    QCOMPARE(Entries(form.File1), files);
+    QCOMPARE(support::Entries(form.File1), files);
     QCOMPARE(form.File1.ListIndex(), -1);
 }
 
@@ -91,7 +75,7 @@ private slots:
         sub_ = root_ + "/sub";
         QVERIFY(QDir(root_).mkpath("sub/deeper") && QDir(root_).mkpath("empty"));
         support::WritePicture(root_ + "/a.jpg", 40, 30);
-        QVERIFY(MakeFile(root_ + "/notes.txt"));
+        QVERIFY(support::WriteFile(root_ + "/notes.txt"));
         support::WritePicture(sub_ + "/b.bmp", 10, 50);
         support::WritePicture(sub_ + "/c.jpg", 10, 50);
         QVERIFY(QDir::setCurrent(root_));
@@ -178,11 +162,11 @@ private slots:
             if (entry.endsWith('/')) {
                 QVERIFY(dir.mkdir(entry.chopped(1)));
             } else if (link.size() == 1) {
-                QVERIFY(MakeFile(dir.filePath(entry)));
+                QVERIFY(support::WriteFile(dir.filePath(entry)));
             } else {
                 QString target = link[1];
                 if (target.endsWith('!'))
-                    QVERIFY(MakeFile(dir.filePath(target.chopped(1))));
+                    QVERIFY(support::WriteFile(dir.filePath(target.chopped(1))));
                 QVERIFY(QFile::link(target.remove('!'), dir.filePath(link[0])));
             }
         }
@@ -221,7 +205,7 @@ private slots:
         QTest::keyClick(combo, Qt::Key_Return);
         QCOMPARE(form.filter.Text(), QString("*.gif;*.jpg;*.bmp;*.ico;*.wmf;*.emf;*.jpeg"));
         QCOMPARE(form.File1.Pattern(), QString("*.gif;*.jpg;*.jpeg;*.bmp;*.ico;*.wmf;*.emf"));
-        QCOMPARE(Entries(form.File1), QStringList{"a.jpg"});
+        QCOMPARE(support::Entries(form.File1), QStringList{"a.jpg"});
         QCOMPARE(form.File1.ListIndex(), 0);
         QCOMPARE(form.Dir1.Path(), Native(root_));
         QCOMPARE(form.Drive1.Drive(), drive);

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <jpeglib.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using pictures::LoadPicture;
@@ -418,6 +419,12 @@ private slots:
         QTest::newRow("bmp, 16 bits") << "16.bmp" << HandMadeBmp(marked, 16) << marked;
         QTest::newRow("bmp, 24 bits, no extension") << "24" << QtBmp(marked, 24) << marked;
         QTest::newRow("bmp, 32 bits") << "32.bmp" << HandMadeBmp(marked, 32) << marked;
+        const QImage narrow = Marked({3, 40}, red, red); // rows of 9 bytes padded to 12
+        QTest::newRow("bmp, 24 bits, 3 wide, without the last row's padding")
+            << "3.bmp" << QtBmp(narrow, 24).chopped(3) << narrow;
+        const QImage widest = Marked({65535, 16}, red, white);
+        QTest::newRow("bmp, 65535 wide, the widest allowed")
+            << "w.bmp" << QtBmp(widest, 24) << widest;
 
         const QImage icon = Marked({48, 48}, red, white);
         const QImage small = Marked({16, 16}, Qt::green, Qt::green);
@@ -435,13 +442,14 @@ private slots:
         QFETCH(QImage, expected);
 
         const QString path = write(fileName, content);
-        const Picture picture = LoadPicture(QFile::encodeName(path).toStdString());
+        Picture picture;
+        QVERIFY_THROWS_NO_EXCEPTION(picture = LoadPicture(QFile::encodeName(path).toStdString()));
         QCOMPARE(picture.Width(), expected.width() * kHundredthsOfMmPerPixel);
         QCOMPARE(picture.Height(), expected.height() * kHundredthsOfMmPerPixel);
         QVERIFY(QFile::remove(path)); // the picture holds its bytes
 
         for (int divisor : {1, 2, 8}) {
-            const QSize size = expected.size() / divisor;
+            const QSize size = (expected.size() / divisor).expandedTo({1, 1});
             const Rendering drawn = picture.render(size);
             QVERIFY2(drawn.error.isEmpty(), qPrintable(drawn.error));
             QCOMPARE(drawn.image.size(), size);
@@ -651,6 +659,13 @@ private slots:
         QTest::newRow("baseline jpeg in several scans claiming 16384 x 16384 pixels")
             << "scans.jpg" << JpegClaiming({16384, 16384}, false, true)
             << "too large to draw (1552 MB)";
+        QTest::newRow("bmp 65536 pixels wide")
+            << "wide.bmp" << QtBmp(Marked({65536, 1}, Qt::red, Qt::red), 24) << "too large to draw";
+        // Refused before any reading: a pipe would say "empty file", the device fill memory.
+        QTest::newRow("named pipe")
+            << "pipe.jpg" << QByteArray() << "not a picture (not a regular file)";
+        QTest::newRow("link to a character device")
+            << "device.jpg" << QByteArray() << "not a picture (not a regular file)";
         QTest::newRow("jpeg cut inside its header")
             << "header.jpg" << Encode(Marked({40, 30}, Qt::red, Qt::white), "jpeg").left(20)
             << "the file is cut short";
@@ -687,6 +702,10 @@ private slots:
         const QString path = dir_.filePath(fileName);
         if (fileName == QLatin1String("folder.jpg"))
             QVERIFY(QDir().mkpath(path));
+        else if (fileName == QLatin1String("pipe.jpg"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (fileName == QLatin1String("device.jpg"))
+            QVERIFY(QFile::link("/dev/zero", path));
         else if (!content.isNull())
             write(fileName, content);
         if (fileName == QLatin1String("locked.jpg")) {

@@ -30,19 +30,13 @@ bool Near(const QRectF& a, const QRectF& b) {
 
 // The preview box that ArrangePreviewArea gives the pane, from the window's sizes.
 QSizeF PreviewBox(MainForm& browser) {
-    return {browser.Width() - 250.0,
-            browser.ScaleHeight() - (browser.statbar.Height() + browser.filter.Height() + 1800.0)};
-}
-
-QRectF Place(const forms::Image& pic1) {
-    return {pic1.Left(), pic1.Top(), pic1.Width(), pic1.Height()};
+    return {browser.Width() - 250.0, support::RowsOf(browser).paneHeight};
 }
 
 // Opens the browser on `folder` and waits until its layout pass after showing has run.
 MainForm& Browser(const QString& folder) {
     MainForm& browser = support::BrowserAt(folder);
-    [&] { QVERIFY(QTest::qWaitForWindowActive(browser.window())); }();
-    [&] { QTRY_VERIFY(!browser.Timer1.Enabled()); }();
+    [&] { QVERIFY(support::ShowActive(browser)); }();
     return browser;
 }
 
@@ -62,7 +56,7 @@ void VerifyShown(MainForm& browser, const QString& path, QSize pixels) {
              QStringLiteral("size : %1 Bytes").arg(QFileInfo(path).size()));
     QVERIFY(browser.pic1.Visible());
     QCOMPARE(browser.pic1.Picture().Width() / browser.pic1.Picture().Height(), ratio);
-    QVERIFY(Near(Place(browser.pic1), FitInBox(box.width(), box.height(), ratio)));
+    QVERIFY(Near(support::Box(browser.pic1), FitInBox(box.width(), box.height(), ratio)));
 }
 
 } // namespace
@@ -175,13 +169,13 @@ private slots:
             }
             const pictures::Picture shown = browser.pic1.Picture();
             const QString text = browser.statbar.StatusText();
-            const QRectF place = Place(browser.pic1);
+            const QRectF place = support::Box(browser.pic1);
             const bool visible = browser.pic1.Visible();
             browser.ShowPreview();
             QCOMPARE(browser.pic1.Visible(), visible);
             QVERIFY(browser.pic1.Picture() == shown);
             QCOMPARE(browser.statbar.StatusText(), text);
-            QCOMPARE(Place(browser.pic1), place);
+            QCOMPARE(support::Box(browser.pic1), place);
         }
     }
 
@@ -276,9 +270,7 @@ private slots:
         if (content.isNull()) {
             support::WritePicture(file(name), 30, 10);
         } else {
-            QFile bad(file(name));
-            QVERIFY(bad.open(QIODevice::WriteOnly));
-            bad.write(content);
+            QVERIFY(support::WriteFile(file(name), content));
         }
         MainForm& browser = Browser(dir_->path());
         const auto* bar = browser.statbar.widget()->findChild<QLabel*>();

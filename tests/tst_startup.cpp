@@ -16,30 +16,21 @@ void Start() {
     QVERIFY(QTest::qWaitForWindowExposed(frmSplash->window()));
 }
 
-void OpenAbout() {
-    frmMain->abour.action()->trigger();
-}
-
 // A place a person clicks on the splash window, in the coordinates of the widget returned.
 std::pair<QWidget*, QPoint> SplashSpot(const QString& where) {
-    SplashForm& splash = *frmSplash;
-    if (where == "surface")
-        return {splash.client(), QPoint(3, 2)};
-    if (where == "frame")
-        return {splash.Frame1.widget(), QPoint(350, 50)};
-    if (where == "Label2")
-        return {splash.Label2.widget(), QPoint(5, 5)};
-    if (where == "Label3")
-        return {splash.Label3.widget(), QPoint(5, 5)};
-    if (where == "Image1")
-        return {splash.Image1.widget(), QPoint(100, 60)};
-    return {splash.Image2.widget(), QPoint(70, 50)};
+    SplashForm& s = *frmSplash;
+    const QMap<QString, std::pair<QWidget*, QPoint>> spots{
+        {"surface", {s.client(), {3, 2}}},          {"frame", {s.Frame1.widget(), {350, 50}}},
+        {"Label2", {s.Label2.widget(), {5, 5}}},    {"Label3", {s.Label3.widget(), {5, 5}}},
+        {"Image1", {s.Image1.widget(), {100, 60}}}, {"Image2", {s.Image2.widget(), {70, 50}}}};
+    return spots.value(where);
 }
 
 void ClickOnSplash(const QString& where, bool twice = false) {
     const auto [widget, point] = SplashSpot(where);
     // Nothing else lies at that point.
-    QVERIFY2(widget->rect().contains(point) && !widget->childAt(point), qPrintable(where));
+    QVERIFY2(widget && widget->rect().contains(point) && !widget->childAt(point),
+             qPrintable(where));
     QTest::mouseClick(widget, Qt::LeftButton, {}, point);
     if (twice)
         QTest::mouseDClick(widget, Qt::LeftButton, {}, point);
@@ -228,7 +219,7 @@ private slots:
         QFETCH(bool, about);
         if (about) {
             frmMain->setVisible(true);
-            OpenAbout();
+            frmMain->abour.action()->trigger(); // Help, About
         } else {
             Start();
         }
@@ -264,7 +255,7 @@ private slots:
         ClickOnSplash("surface");
         QVERIFY(QTest::qWaitForWindowActive(frmMain->window()));
 
-        OpenAbout();
+        frmMain->abour.action()->trigger(); // Help, About
         QVERIFY(frmMain->Visible());
         QVERIFY(!frmMain->Enabled());
         QVERIFY(!frmMain->menuBar()->isEnabled());
@@ -288,7 +279,7 @@ private slots:
         QTRY_VERIFY(frmMain->window()->isActiveWindow());
 
         // A second About loads a fresh splash, centred again, its timer off.
-        OpenAbout();
+        frmMain->abour.action()->trigger(); // Help, About
         QVERIFY(frmSplash->Visible());
         QCOMPARE(frmSplash->Label3.Caption(), QString("Version 1.10"));
         QVERIFY(!frmSplash->Timer1.Enabled());

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -64,29 +65,14 @@ void PressKeys(const QKeySequence& keys) {
     }
 }
 
-// Clicks go through the window, as a user's do, to whatever lies under the pointer.
-void ClickOn(QWidget* widget, QPoint at, bool twice = false) {
-    const QPoint inWindow = widget->mapTo(widget->window(), at);
+// Clicks go through the window, as a user's do, to whatever lies under the pointer (by
+// default the widget's centre).
+void ClickOn(QWidget* widget, std::optional<QPoint> at = {}, bool twice = false) {
+    const QPoint inWindow = widget->mapTo(widget->window(), at.value_or(widget->rect().center()));
     QWindow* window = widget->window()->windowHandle();
     twice ? QTest::mouseDClick(window, Qt::LeftButton, {}, inWindow)
           : QTest::mouseClick(window, Qt::LeftButton, {}, inWindow);
 }
-
-void ClickOn(QWidget* widget) {
-    ClickOn(widget, widget->rect().center());
-}
-
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        count += event->type() == QEvent::Paint;
-        return false;
-    }
-};
 
 } // namespace
 
@@ -96,11 +82,6 @@ class TestViewer : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
 
     QString PathOf(const QString& name) const { return dir_->filePath(name); }
-
-    void WriteNotAPicture(const QString& name) {
-        QFile file(PathOf(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
-    }
 
     void WriteABC() {
         for (const Sample& sample : kABC)
@@ -226,7 +207,7 @@ private slots:
         support::WritePicture(PathOf(name), pixels.width(), pixels.height());
         OpenViewerOn(0);
         const forms::Image& pic2 = frmView->pic2;
-        const QRectF shown(pic2.Left(), pic2.Top(), pic2.Width(), pic2.Height());
+        const QRectF shown = support::Box(pic2);
         QVERIFY2(Near(shown.left(), box.left()) && Near(shown.top(), box.top()) &&
                      Near(shown.width(), box.width()) && Near(shown.height(), box.height()),
                  qPrintable(QDebug::toString(shown)));
@@ -400,16 +381,12 @@ private slots:
     // next step, by key or by a running show's tick, shows the next file and clears the report.
     void aBadFileIsSteppedOver_data() {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("stays"); // what the screen shows while the report is up
         QTest::addColumn<bool>("ticking");
-        QTest::newRow("not a picture") << "not a picture"
-                                       << "a.jpg" << false;
-        QTest::newRow("gone since it was listed") << "gone"
-                                                  << "a.jpg" << false;
-        QTest::newRow("corrupt: the data ends early") << "corrupt"
-                                                      << "b.jpg" << false;
-        QTest::newRow("not a picture, in a running show") << "not a picture"
-                                                          << "a.jpg" << true;
+        QTest::addColumn<QString>("stays"); // what the screen shows while the report is up
+        QTest::newRow("not a picture") << "not a picture" << false << "a.jpg";
+        QTest::newRow("gone since it was listed") << "gone" << false << "a.jpg";
+        QTest::newRow("corrupt: the data ends early") << "corrupt" << false << "b.jpg";
+        QTest::newRow("not a picture, in a running show") << "not a picture" << true << "a.jpg";
     }
 
     void aBadFileIsSteppedOver() {
@@ -417,7 +394,7 @@ private slots:
         QFETCH(QString, stays);
         QFETCH(bool, ticking);
         WriteABC();
-        WriteNotAPicture("b.jpg");
+        QVERIFY(support::WriteFile(PathOf("b.jpg"), "not a picture"));
         if (kind == "corrupt") { // its header reads, its pixels end early
             support::WritePicture(PathOf("b.jpg"), 1000, 1500);
             QFile file(PathOf("b.jpg"));
@@ -480,8 +457,8 @@ private slots:
     void theHiddenPaneDrawsNothing() {
         WriteABC();
         OpenViewerOn(0);
-        const PaintCounter pane(frmMain->pic1.widget());
-        const PaintCounter screen(frmView->pic2.widget());
+        const support::EventCounter pane(frmMain->pic1.widget(), QEvent::Paint);
+        const support::EventCounter screen(frmView->pic2.widget(), QEvent::Paint);
         for (int index : {1, 2, 0}) {
             const int before = screen.count;
             PressKeys(QKeySequence("Right"));

@@ -9,6 +9,7 @@ SCREENSHOT_FOLDER, else to the current folder.
 """
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -170,20 +171,11 @@ class Shot:
     """A screenshot as 8-bit RGB rows."""
 
     def __init__(self, ppm):
-        fields = []
-        position = 0
-        while len(fields) < 4:
-            while ppm[position:position + 1].isspace():
-                position += 1
-            end = position
-            while not ppm[end:end + 1].isspace():
-                end += 1
-            fields.append(ppm[position:end])
-            position = end
-        position += 1
-        if fields[0] != b"P6" or int(fields[3]) != 255:
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+        if not header:
             raise Failure("unexpected screenshot format")
-        self.width, self.height = int(fields[1]), int(fields[2])
+        self.width, self.height = int(header[1]), int(header[2])
+        position = header.end()
         stride = self.width * 3
         self.rows = [ppm[position + y * stride:position + (y + 1) * stride]
                      for y in range(self.height)]
