@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libwmf-dev libemf2svg-dev
+  qt6-base-dev qt6-svg-dev libwmf-dev libemf2svg-dev libseccomp-dev
   fonts-dejavu-core
   # real-window tests, install check and benchmarks
   python3 xvfb xauth openbox xdotool x11-utils imagemagick libjpeg-turbo-progs desktop-file-utils

@@ -2,16 +2,25 @@
 // any size, and containment of the decoder process (bad files, crashes, hangs, overruns).
 #include "pictures/LoadPicture.h"
 #include "pictures/metafile/MetafileDecoder.h"
+#include "pictures/metafile/Seal.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <thread>
 #include <vector>
@@ -22,6 +31,9 @@ using pictures::metafile::HelperLimits;
 
 Q_DECLARE_METATYPE(MetafileKind)
 Q_DECLARE_METATYPE(HelperLimits)
+// Something a sealed process tries; true when it succeeded.
+using Attempt = bool (*)();
+Q_DECLARE_METATYPE(Attempt)
 
 namespace {
 
@@ -93,6 +105,17 @@ QByteArray Patched(const char* name, std::initializer_list<std::pair<int, Field>
     for (const auto& [at, value] : fields)
         qToLittleEndian<Field>(value, bytes.data() + at);
     return bytes;
+}
+
+// The first line of /proc/<pid>/status that starts with `field`, or empty.
+QByteArray StatusLine(qint64 pid, const QByteArray& field) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.simplified();
+    return {};
 }
 
 } // namespace
@@ -274,6 +297,95 @@ private slots:
         const QString failure =
             FailureOf([&] { pictures::metafile::LoadMetafile(bytes, kind, "bad", RealHelper()); });
         QVERIFY2(failure.startsWith("bad: ") && failure.contains(reason), qPrintable(failure));
+    }
+
+    // The seal, applied in a child of this process: what decoding needs still works, and
+    // nothing else does (the call fails, or the process is killed).
+    void sealLeavesOnlyDecoding_data() {
+        QTest::addColumn<Attempt>("attempt");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("read standard input") << Attempt([] {
+            char c = 0;
+            return read(STDIN_FILENO, &c, 1) == 1 && c == 'x';
+        }) << true;
+        QTest::newRow("write the answer") << Attempt([] { return write(3, "x", 1) == 1; }) << true;
+        QTest::newRow("memory") << Attempt([] {
+            std::vector<char> big(64 << 20, 'x');
+            return big.back() == 'x';
+        }) << true;
+        QTest::newRow("open a file")
+            << Attempt([] { return open("/etc/passwd", O_RDONLY) >= 0; }) << false;
+        QTest::newRow("open a socket")
+            << Attempt([] { return socket(AF_INET, SOCK_STREAM, 0) >= 0; }) << false;
+        QTest::newRow("run a program") << Attempt([] {
+            // false exits with 1, as a successful attempt does.
+            char* const argv[] = {const_cast<char*>("false"), nullptr};
+            return execv("/bin/false", argv) == 0;
+        }) << false;
+        QTest::newRow("map new code") << Attempt([] {
+            return mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) !=
+                   MAP_FAILED;
+        }) << false;
+        QTest::newRow("read an inherited descriptor") << Attempt([] {
+            char c = 0;
+            return read(5, &c, 1) == 1;
+        }) << false;
+    }
+
+    void sealLeavesOnlyDecoding() {
+        QFETCH(Attempt, attempt);
+        QFETCH(bool, allowed);
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // A plain system call to exit: the sanitizers hook _exit with calls the seal refuses.
+            const auto leave = [](int code) { syscall(SYS_exit_group, code); };
+            int input[2];
+            if (pipe(input) != 0 || write(input[1], "x", 1) != 1 || dup2(input[0], 0) != 0 ||
+                dup2(open("/dev/null", O_WRONLY), 3) != 3 ||
+                dup2(open("/dev/zero", O_RDONLY), 5) != 5)
+                leave(3);
+            if (!pictures::metafile::SealProcess(3))
+                leave(2);
+            leave(attempt() ? 1 : 0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY2(!WIFEXITED(status) || WEXITSTATUS(status) < 2,
+                 WEXITSTATUS(status) == 2 ? "cannot seal" : "cannot set up");
+        QCOMPARE(WIFEXITED(status) && WEXITSTATUS(status) == 1, allowed);
+    }
+
+    // The real helper seals itself before it reads a byte: while it waits on its input it is
+    // under a filter, cannot gain privileges, holds only its standard descriptors and the
+    // answer's, and its environment is wiped.
+    void helperIsSealedWhileWaiting() {
+        QProcess helper;
+        helper.setProgram(RealHelper());
+        helper.setArguments({"--wmf"});
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LUMBRIK_SECRET", "swordfish");
+        helper.setProcessEnvironment(environment);
+        const int inherited = open("/dev/zero", O_RDONLY); // without close-on-exec
+        helper.start();
+        close(inherited);
+        QVERIFY(helper.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(StatusLine(helper.processId(), "Seccomp:"),
+                                  QByteArray("Seccomp: 2"), 5000);
+        QCOMPARE(StatusLine(helper.processId(), "NoNewPrivs:"), QByteArray("NoNewPrivs: 1"));
+        QCOMPARE(QDir(QStringLiteral("/proc/%1/fd").arg(helper.processId()))
+                     .entryList(QDir::NoDotAndDotDot | QDir::AllEntries, QDir::Name),
+                 QStringList({"0", "1", "2", "3"}));
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(helper.processId()));
+        QVERIFY(environ.open(QIODevice::ReadOnly));
+        const QByteArray left = environ.readAll();
+        QVERIFY2(left.count('\0') == left.size(), left.constData());
+
+        helper.write(ReadData("gdi-records.wmf"));
+        helper.closeWriteChannel();
+        QVERIFY(helper.waitForFinished());
+        QCOMPARE(helper.exitCode(), 0);
+        QVERIFY(helper.readAllStandardOutput().startsWith("lumbrik-metafile 1\n"));
     }
 
     void misbehavingHelperFails_data() {

@@ -2,6 +2,7 @@
 // rounds every colour to a named one, fills half-transparently and misplaces text, so this
 // layer writes the drawing calls itself. The lite interface needs no font files: text is left
 // for the viewer's renderer to shape, so libwmf's own string widths are never needed.
+#include "pictures/metafile/Charsets.h"
 #include "pictures/metafile/Decoded.h"
 #include "pictures/metafile/SvgText.h"
 
@@ -9,8 +10,6 @@
 #include <libwmf/defs.h>
 #include <libwmf/ipa.h>
 #include <libwmf/macro.h>
-
-#include <iconv.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -202,88 +201,6 @@ wmfRGB ColorRef(std::span<const unsigned char> p) {
     return {p[0], p[1], p[2]};
 }
 
-const char* CodepageOf(unsigned charset) {
-    switch (charset) {
-    case 77:
-        return "MACINTOSH";
-    case 128:
-        return "CP932";
-    case 129:
-        return "CP949";
-    case 134:
-        return "CP936";
-    case 136:
-        return "CP950";
-    case 161:
-        return "CP1253";
-    case 162:
-        return "CP1254";
-    case 163:
-        return "CP1258";
-    case 177:
-        return "CP1255";
-    case 178:
-        return "CP1256";
-    case 186:
-        return "CP1257";
-    case 204:
-        return "CP1251";
-    case 222:
-        return "CP874";
-    case 238:
-        return "CP1250";
-    case 255:
-        return "CP437";
-    default:
-        return "CP1252";
-    }
-}
-
-struct IconvCloser {
-    void operator()(iconv_t cd) const {
-        if (cd != reinterpret_cast<iconv_t>(-1))
-            iconv_close(cd);
-    }
-};
-
-// Metafile text is in the code page of its font's character set.
-std::string ToUtf8(const char* text, unsigned charset) {
-    std::string in = text ? text : "";
-    if (in.empty())
-        return in;
-    const std::unique_ptr<void, IconvCloser> converter(iconv_open("UTF-8", CodepageOf(charset)));
-    iconv_t cd = converter.get();
-    std::string out;
-    if (cd != reinterpret_cast<iconv_t>(-1)) {
-        out.resize(in.size() * 4 + 8);
-        char* src = in.data();
-        std::size_t srcLeft = in.size();
-        char* dst = out.data();
-        std::size_t dstLeft = out.size();
-        while (srcLeft > 0) {
-            if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1))
-                break;
-            if (errno != EILSEQ && errno != EINVAL)
-                break;
-            // Skip a byte the code page does not define.
-            ++src;
-            --srcLeft;
-        }
-        out.resize(out.size() - dstLeft);
-        return out;
-    }
-    // No converter: read it as Latin-1.
-    for (const unsigned char c : in) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::string Color(const wmfRGB& c) {
     return HexColor(c.r, c.g, c.b);
 }
@@ -301,8 +218,10 @@ struct Bitmap {
 // and circles keep their shape.
 class Canvas {
 public:
-    Canvas(std::optional<Placeable> placeable, std::vector<Record> records, std::size_t objects)
-        : placeable_(placeable), records_(std::move(records)), objects_(objects) {}
+    Canvas(std::optional<Placeable> placeable, std::vector<Record> records, std::size_t objects,
+           const CodePages& codePages)
+        : placeable_(placeable), records_(std::move(records)), objects_(objects),
+          codePages_(codePages) {}
 
     wmfD_Rect scanBounds{};
     std::exception_ptr failure;
@@ -366,6 +285,7 @@ private:
     int clipCount_ = 0;
     bool clipOpen_ = false;
     std::optional<Rect> lastOpaqueBox_;
+    const CodePages& codePages_;
 };
 
 void Canvas::RecordPlayed() {
@@ -869,10 +789,11 @@ void Canvas::Text(wmfDrawText_t* t) {
                  "Z\" fill=\"" + Color(state_.bkColor) + "\" stroke=\"none\"/>\n";
     }
 
-    const std::string text = XmlEscape(ToUtf8(t->str, font->lfCharSet));
+    const std::string text = XmlEscape(codePages_.ToUtf8(t->str, font->lfCharSet));
     if (text.empty())
         return;
-    std::string family = XmlEscape(ToUtf8(font->lfFaceName, font->lfCharSet));
+    std::string family =
+        XmlEscape(codePages_.ToUtf8(font->lfFaceName ? font->lfFaceName : "", font->lfCharSet));
     if (family.empty()) {
         switch (font->lfPitchAndFamily & 0xF0) {
         case 0x10:
@@ -1098,7 +1019,7 @@ private:
 
 } // namespace
 
-DecodedDrawing DecodeWmf(std::span<unsigned char> bytes) {
+DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePages) {
     const std::optional<Placeable> placeable = ReadPlaceable(bytes);
     DecodedDrawing drawing;
     if (placeable) {
@@ -1116,7 +1037,7 @@ DecodedDrawing DecodeWmf(std::span<unsigned char> bytes) {
         WithoutEmptyPolygons(bytes, std::min(recordsStart, bytes.size()));
     const std::size_t objects =
         file.size() >= recordsStart ? ReadU16(file, recordsStart - kStandardHeaderSize + 10) : 0;
-    Canvas canvas(placeable, ReadRecords(file, recordsStart), objects);
+    Canvas canvas(placeable, ReadRecords(file, recordsStart), objects, codePages);
     // Text is measured by the viewer's renderer, not here: a zero width leaves alignment to it.
     wmfFontData fonts{};
     fonts.map = [](wmfAPI*, wmfFont* font) { font->user_data = nullptr; };

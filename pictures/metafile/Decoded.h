@@ -19,7 +19,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-DecodedDrawing DecodeWmf(std::span<unsigned char> bytes);
+class CodePages;
+
+DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePages);
 DecodedDrawing DecodeEmf(std::span<unsigned char> bytes);
 
 // Checks a natural size against the limits the viewer accepts; throws DecodeError otherwise.

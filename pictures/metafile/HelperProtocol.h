@@ -19,7 +19,13 @@ inline constexpr std::string_view kHelperMagic = "lumbrik-metafile 1";
 inline constexpr std::string_view kWmfArgument = "--wmf";
 inline constexpr std::string_view kEmfArgument = "--emf";
 
-enum HelperExit : int { kDecoded = 0, kUnreadable = 1, kBadUsage = 2, kOutOfMemory = 3 };
+enum HelperExit : int {
+    kDecoded = 0,
+    kUnreadable = 1,
+    kBadUsage = 2,
+    kOutOfMemory = 3,
+    kUnsealed = 4
+};
 
 // Larger inputs are refused before any decoding.
 inline constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
