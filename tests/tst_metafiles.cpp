@@ -145,6 +145,8 @@ private slots:
             << "text-libreoffice-nonplaceable.wmf" << QSizeF(9454, 3454) * (2540 / 96.0);
         QTest::newRow("libreoffice emf+") << "text-libreoffice.emf" << QSizeF(9453, 3453);
         QTest::newRow("gdi records") << "gdi-records.wmf" << QSizeF(10000, 6000);
+        // Text after its font was deleted and the font's slot given to a pen.
+        QTest::newRow("font deleted while selected") << "stale-font.wmf" << QSizeF(10000, 6000);
     }
 
     void rendersLikeReference() {
@@ -284,6 +286,24 @@ private slots:
             << large;
         QTest::newRow("flat placeable wmf")
             << Patched<qint16>("text-libreoffice.wmf", {{12, 0}}) << MetafileKind::Wmf << empty;
+        // libwmf would allocate for the claimed largest record before reading one.
+        const QByteArray hugeRecord =
+            Patched<quint32>("text-libreoffice-nonplaceable.wmf", {{12, 0x7FFFFFFF}});
+        QTest::newRow("wmf whose largest record is larger than the file")
+            << hugeRecord << MetafileKind::Wmf << "corrupt header";
+        QTest::newRow("wmf header alone, claiming a huge record")
+            << hugeRecord.left(19) << MetafileKind::Wmf << "corrupt header";
+        // Without bounds, the pixel size comes from the frame and the reference device.
+        QTest::newRow("emf reference device of extreme resolution")
+            << Patched<qint32>("shapes-inkscape.emf", {{8, 0},
+                                                       {12, 0},
+                                                       {16, 0},
+                                                       {20, 0},
+                                                       {72, 0x7FFFFFFF},
+                                                       {76, 0x7FFFFFFF},
+                                                       {80, 1},
+                                                       {84, 1}})
+            << MetafileKind::Emf << large;
         QTest::newRow("emf taken for wmf")
             << ReadData("shapes-inkscape.emf") << MetafileKind::Wmf << "not a valid WMF";
         QTest::newRow("wmf taken for emf")

@@ -5,6 +5,7 @@
 
 #include <emf2svg.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,8 @@ constexpr std::uint32_t kEmrHeader = 1;
 constexpr std::uint32_t kEmrEof = 14;
 constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
 constexpr std::size_t kHeaderMinimum = 88;
+// Device coordinates are 32-bit; keep their differences 32-bit too.
+constexpr double kMaxPixelCoordinate = 1 << 30;
 
 std::uint32_t U32(std::span<const unsigned char> b, std::size_t at) {
     return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
@@ -94,7 +97,10 @@ DecodedDrawing DecodeEmf(std::span<unsigned char> bytes) {
         if (devicePixelsX <= 0 || devicePixelsY <= 0 || deviceMmX <= 0 || deviceMmY <= 0)
             throw DecodeError("the header gives no drawing area");
         const auto toPixels = [](double hundredths, double pixels, double mm) {
-            return static_cast<std::int32_t>(hundredths * pixels / (mm * 100.0));
+            const double value = hundredths * pixels / (mm * 100.0);
+            if (!(std::abs(value) < kMaxPixelCoordinate))
+                throw DecodeError("the header claims an implausibly large picture");
+            return static_cast<std::int32_t>(value);
         };
         bounds = {toPixels(frame.left, devicePixelsX, deviceMmX),
                   toPixels(frame.top, devicePixelsY, deviceMmY),

@@ -148,16 +148,34 @@ std::vector<unsigned char> WithoutEmptyPolygons(std::span<const unsigned char> b
         at += std::size_t{words} * 2;
     }
     out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(std::min(at, b.size())), b.end());
-    // libwmf checks the header's largest record against the length of the file.
-    if (out.size() != b.size() && start >= kStandardHeaderSize) {
-        std::uint32_t largest = 0;
-        for (const Record& r : ReadRecords(out, start))
-            largest = std::max<std::uint32_t>(largest, 3 + r.params.size() / 2);
-        for (int i = 0; i < 4; ++i)
-            out[start - kStandardHeaderSize + 12 + i] =
-                static_cast<unsigned char>(largest >> (8 * i));
-    }
     return out;
+}
+
+// libwmf allocates for the header's largest record before it reads one: a header that claims
+// more than the file holds is refused before libwmf sees it.
+void CheckHeader(std::span<const unsigned char> file, std::size_t start) {
+    if (file.size() < start)
+        throw DecodeError("the file is not a valid WMF picture");
+    const std::size_t header = start - kStandardHeaderSize;
+    const auto u32 = [&file](std::size_t at) {
+        return ReadU16(file, at) | std::uint32_t{ReadU16(file, at + 2)} << 16;
+    };
+    const std::size_t wordsAfterHeader = (file.size() - start) / 2;
+    if (u32(header + 12) > wordsAfterHeader)
+        throw DecodeError("the file has a corrupt header");
+    // Some writers count the placeable header in the file's size.
+    if (u32(header + 6) > file.size() / 2)
+        throw DecodeError("the file is truncated");
+}
+
+// libwmf checks the header's largest record against the records it reads; give it the one the
+// file really has.
+void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start) {
+    std::uint32_t largest = 3;
+    for (const Record& r : ReadRecords(file, start))
+        largest = std::max<std::uint32_t>(largest, 3 + r.params.size() / 2);
+    for (int i = 0; i < 4; ++i)
+        file[start - kStandardHeaderSize + 12 + i] = static_cast<unsigned char>(largest >> (8 * i));
 }
 
 // Record functions whose effect libwmf loses or mangles.
@@ -176,12 +194,41 @@ constexpr std::uint16_t kDeleteObject = 0x01F0;
 // Records that take a slot in the object table besides pens and fonts.
 constexpr std::uint16_t kOtherObjects[] = {0x02FC, 0x0142, 0x01F9, 0x00F7, 0x06FF};
 
+// A font as its record gives it. The device layer draws text from this copy, never from
+// libwmf's font, which a DeleteObject frees while the device context still points at it.
+struct FontSpec {
+    int height = 0;     // logical units; negative: the em size, positive: the cell height
+    int escapement = 0; // tenths of a degree, counter-clockwise
+    int weight = 0;
+    bool italic = false, underline = false, strikeOut = false;
+    unsigned charset = 0;
+    unsigned pitchAndFamily = 0;
+    std::string face; // in the code page of `charset`
+};
+
+FontSpec ReadFont(std::span<const unsigned char> p) {
+    FontSpec f;
+    if (p.size() < 18)
+        return f;
+    f.height = ReadS16(p, 0);
+    f.escapement = ReadS16(p, 4);
+    f.weight = ReadS16(p, 8);
+    f.italic = p[10] != 0;
+    f.underline = p[11] != 0;
+    f.strikeOut = p[12] != 0;
+    f.charset = p[13];
+    f.pitchAndFamily = p[17];
+    const auto name = p.subspan(18, std::min<std::size_t>(32, p.size() - 18));
+    f.face.assign(name.begin(), std::find(name.begin(), name.end(), 0));
+    return f;
+}
+
 // What libwmf's objects lose: a pen's width in logical units (libwmf scales it by a mapping it
-// has not yet updated) and the sign of a font's height.
+// has not yet updated), and fonts whole.
 struct GdiObject {
     enum class Kind { Free, Pen, Font, Other } kind = Kind::Free;
     int penWidth = 0;
-    bool fontHeightNegative = true;
+    FontSpec font;
 };
 
 // Device context state that libwmf's SaveDC resets to defaults instead of copying.
@@ -191,8 +238,8 @@ struct DcState {
     wmfRGB bkColor{255, 255, 255};
     unsigned bkMode = OPAQUE;
     unsigned polyFill = ALTERNATE;
-    int penWidth = 0;               // logical units; 0 is one device pixel
-    bool fontHeightNegative = true; // writers nearly always give em heights
+    int penWidth = 0; // logical units; 0 is one device pixel
+    FontSpec font;    // the selected font; it outlives its deletion, as in GDI
 };
 
 wmfRGB ColorRef(std::span<const unsigned char> p) {
@@ -333,11 +380,11 @@ void Canvas::RecordPlayed() {
         if (slot == objects_.end())
             break;
         if (r.function == kCreatePen) {
-            *slot = {GdiObject::Kind::Pen, std::abs(static_cast<std::int16_t>(word(1))), true};
+            *slot = {GdiObject::Kind::Pen, std::abs(static_cast<std::int16_t>(word(1))), {}};
             state_.penWidth = slot->penWidth;
         } else {
-            *slot = {GdiObject::Kind::Font, 0, static_cast<std::int16_t>(word(0)) < 0};
-            state_.fontHeightNegative = slot->fontHeightNegative;
+            *slot = {GdiObject::Kind::Font, 0, ReadFont(r.params)};
+            state_.font = slot->font;
         }
         break;
     }
@@ -347,7 +394,7 @@ void Canvas::RecordPlayed() {
             if (o.kind == GdiObject::Kind::Pen)
                 state_.penWidth = o.penWidth;
             else if (o.kind == GdiObject::Kind::Font)
-                state_.fontHeightNegative = o.fontHeightNegative;
+                state_.font = o.font;
         }
         break;
     case kDeleteObject:
@@ -716,13 +763,13 @@ void Canvas::BitmapDraw(wmfBMP_Draw_t* b) {
 void Canvas::Text(wmfDrawText_t* t) {
     Touch(t->dc);
     const wmfDC* dc = t->dc;
-    const wmfFont* font = dc->font;
-    if (!font || !t->str)
+    const FontSpec& font = state_.font;
+    if (!t->str)
         return;
-    // libwmf keeps the height unsigned; negative heights give the em size, positive ones the
-    // cell height, about 1.15 em. Device units here, along y.
-    double em = font->lfHeight * std::abs(dc->pixel_height);
-    if (!state_.fontHeightNegative)
+    // Negative heights give the em size, positive ones the cell height, about 1.15 em. Device
+    // units here, along y.
+    double em = std::abs(font.height) * std::abs(dc->pixel_height);
+    if (font.height > 0)
         em /= 1.15;
     if (!(em > 0))
         em = frame_->Height() / 40;
@@ -730,7 +777,7 @@ void Canvas::Text(wmfDrawText_t* t) {
     // libwmf placed the text for the alignment its device context holds (reset by SaveDC, and
     // with TA_RIGHT taken as TA_CENTER, TA_BOTTOM as TA_BASELINE); move it to where the real
     // alignment puts it. Along the text runs `dir`, across it `down`.
-    const double angle = WMF_TEXT_ANGLE(font);
+    const double angle = font.escapement / 10.0 * std::numbers::pi / 180;
     const double dirX = std::cos(-angle), dirY = std::sin(-angle);
     const double downX = -dirY, downY = dirX;
     const unsigned libAlign = dc->textalign;
@@ -789,13 +836,12 @@ void Canvas::Text(wmfDrawText_t* t) {
                  "Z\" fill=\"" + Color(state_.bkColor) + "\" stroke=\"none\"/>\n";
     }
 
-    const std::string text = XmlEscape(codePages_.ToUtf8(t->str, font->lfCharSet));
+    const std::string text = XmlEscape(codePages_.ToUtf8(t->str, font.charset));
     if (text.empty())
         return;
-    std::string family =
-        XmlEscape(codePages_.ToUtf8(font->lfFaceName ? font->lfFaceName : "", font->lfCharSet));
+    std::string family = XmlEscape(codePages_.ToUtf8(font.face, font.charset));
     if (family.empty()) {
-        switch (font->lfPitchAndFamily & 0xF0) {
+        switch (font.pitchAndFamily & 0xF0) {
         case 0x10:
             family = "serif";
             break;
@@ -813,15 +859,15 @@ void Canvas::Text(wmfDrawText_t* t) {
     const std::string rotate = std::abs(degrees) > 1e-6
                                    ? " transform=\"rotate(" + Num(degrees) + " " + at + ")\""
                                    : std::string();
-    const int weight = font->lfWeight ? std::clamp<int>(font->lfWeight, 100, 900) : 400;
+    const int weight = font.weight ? std::clamp<int>(font.weight, 100, 900) : 400;
     body_ += "<text x=\"" + Num(X(x)) + "\" y=\"" + Num(Y(y)) + "\" font-family=\"" + family +
              "\" font-size=\"" + Num(em * sy_) + "\" font-weight=\"" + std::to_string(weight) +
-             "\" font-style=\"" + (font->lfItalic ? "italic" : "normal") + "\" text-anchor=\"" +
+             "\" font-style=\"" + (font.italic ? "italic" : "normal") + "\" text-anchor=\"" +
              anchor + "\" fill=\"" + Color(state_.textColor) + "\" stroke=\"none\"" + rotate +
              " xml:space=\"preserve\">" + text + "</text>\n";
 
     // Decorations need the string's advance, known only when libwmf placed the glyphs.
-    if ((font->lfUnderline || font->lfStrikeOut) && !continuing && placed) {
+    if ((font.underline || font.strikeOut) && !continuing && placed) {
         const double thickness = em / 14;
         const auto bar = [&](double offset) {
             const double bx = x + downX * offset, by = y + downY * offset;
@@ -829,9 +875,9 @@ void Canvas::Text(wmfDrawText_t* t) {
                      "\" fill=\"none\" stroke=\"" + Color(state_.textColor) + "\" stroke-width=\"" +
                      Num(thickness * sy_) + "\"/>\n";
         };
-        if (font->lfUnderline)
+        if (font.underline)
             bar(0.12 * em);
-        if (font->lfStrikeOut)
+        if (font.strikeOut)
             bar(-0.3 * em);
     }
 }
@@ -1033,10 +1079,10 @@ DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePa
     }
 
     const std::size_t recordsStart = (placeable ? kPlaceableSize : 0) + kStandardHeaderSize;
-    std::vector<unsigned char> file =
-        WithoutEmptyPolygons(bytes, std::min(recordsStart, bytes.size()));
-    const std::size_t objects =
-        file.size() >= recordsStart ? ReadU16(file, recordsStart - kStandardHeaderSize + 10) : 0;
+    CheckHeader(bytes, recordsStart);
+    std::vector<unsigned char> file = WithoutEmptyPolygons(bytes, recordsStart);
+    SetLargestRecord(file, recordsStart);
+    const std::size_t objects = ReadU16(file, recordsStart - kStandardHeaderSize + 10);
     Canvas canvas(placeable, ReadRecords(file, recordsStart), objects, codePages);
     // Text is measured by the viewer's renderer, not here: a zero width leaves alignment to it.
     wmfFontData fonts{};
