@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -118,6 +119,25 @@ QByteArray StatusLine(qint64 pid, const QByteArray& field) {
     return {};
 }
 
+// The SVG the real helper answers for `bytes`, or empty when it fails.
+QByteArray SvgAnswer(const QByteArray& bytes, MetafileKind kind) {
+    QProcess helper;
+    helper.start(RealHelper(), {kind == MetafileKind::Wmf ? "--wmf" : "--emf"});
+    helper.write(bytes);
+    helper.closeWriteChannel();
+    if (!helper.waitForFinished() || helper.exitCode() != 0)
+        return {};
+    const QByteArray out = helper.readAllStandardOutput();
+    return out.mid(out.indexOf("<?xml"));
+}
+
+// A WMF sample with `count` more copies of a record before its end record.
+QByteArray WithRecords(const char* name, const QByteArray& record, int count) {
+    QByteArray bytes = ReadData(name);
+    bytes.insert(bytes.size() - 6, record.repeated(count));
+    return bytes;
+}
+
 } // namespace
 
 class TestMetafiles : public QObject {
@@ -147,6 +167,9 @@ private slots:
         QTest::newRow("gdi records") << "gdi-records.wmf" << QSizeF(10000, 6000);
         // Text after its font was deleted and the font's slot given to a pen.
         QTest::newRow("font deleted while selected") << "stale-font.wmf" << QSizeF(10000, 6000);
+        // Cut near the frame, the shapes look as they would whole.
+        QTest::newRow("polygons with corners far outside")
+            << "far-corners.wmf" << QSizeF(100, 60) * 254.0;
     }
 
     void rendersLikeReference() {
@@ -304,6 +327,10 @@ private slots:
                                                        {80, 1},
                                                        {84, 1}})
             << MetafileKind::Emf << large;
+        // LINETO records of ten bytes, each a path of its own.
+        QTest::newRow("wmf of more elements than an answer may hold")
+            << WithRecords("gdi-records.wmf", QByteArray::fromHex("05000000130210002000"), 200'001)
+            << MetafileKind::Wmf << "too large to show";
         QTest::newRow("emf taken for wmf")
             << ReadData("shapes-inkscape.emf") << MetafileKind::Wmf << "not a valid WMF";
         QTest::newRow("wmf taken for emf")
@@ -317,6 +344,41 @@ private slots:
         const QString failure =
             FailureOf([&] { pictures::metafile::LoadMetafile(bytes, kind, "bad", RealHelper()); });
         QVERIFY2(failure.startsWith("bad: ") && failure.contains(reason), qPrintable(failure));
+    }
+
+    // The answer grows with the input, not with the numbers in it: spaced glyphs make one
+    // element per run, and shapes reaching far beyond the frame are cut near it.
+    void answerStaysSmallAndNearItsFrame_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("maxElements");
+        QTest::addColumn<double>("maxBytesPerInputByte");
+        QTest::newRow("polygons with corners far outside") << "far-corners.wmf" << 420 << 8.0;
+        QTest::newRow("text with spacing arrays") << "long-spacing.wmf" << 40 << 4.0;
+        QTest::newRow("busy drawing") << "big-libreoffice.wmf" << 2000 << 1.0;
+    }
+
+    void answerStaysSmallAndNearItsFrame() {
+        QFETCH(QString, file);
+        QFETCH(int, maxElements);
+        QFETCH(double, maxBytesPerInputByte);
+        const QByteArray input = ReadData(file);
+        const QByteArray svg = SvgAnswer(input, KindOf(file));
+        QVERIFY(!svg.isEmpty());
+        QVERIFY2(svg.size() <= input.size() * maxBytesPerInputByte,
+                 qPrintable(QString::number(svg.size())));
+        QVERIFY2(svg.count("<") - svg.count("</") <= maxElements,
+                 qPrintable(QString::number(svg.count("<") - svg.count("</"))));
+        const QRegularExpression viewBox("viewBox=\"0 0 ([0-9.e+]+) ([0-9.e+]+)\"");
+        const auto box = viewBox.match(QString::fromUtf8(svg));
+        QVERIFY(box.hasMatch());
+        const double side = std::max(box.captured(1).toDouble(), box.captured(2).toDouble());
+        const QRegularExpression coordinates(" (?:d|x|y|width|height)=\"([^\"]*)\"");
+        const QRegularExpression number("-?[0-9.]+(?:e[-+]?[0-9]+)?");
+        double farthest = 0;
+        for (const auto& attribute : coordinates.globalMatch(QString::fromUtf8(svg)))
+            for (const auto& n : number.globalMatch(attribute.captured(1)))
+                farthest = std::max(farthest, std::abs(n.captured().toDouble()));
+        QVERIFY2(farthest <= 3 * side, qPrintable(QString("%1 of %2").arg(farthest).arg(side)));
     }
 
     // The seal, applied in a child of this process: what decoding needs still works, and

@@ -1,6 +1,7 @@
 // EMF (with EMF+ records) to SVG through libemf2svg, after checking the header and the record
 // chain ourselves so that the library only sees structurally sound input.
 #include "pictures/metafile/Decoded.h"
+#include "pictures/metafile/HelperProtocol.h"
 #include "pictures/metafile/SvgText.h"
 
 #include <emf2svg.h>
@@ -128,7 +129,14 @@ DecodedDrawing DecodeEmf(std::span<unsigned char> bytes) {
     if (!converted || !out)
         throw DecodeError("the file has corrupt drawing records");
 
+    if (outLength > AnswerBudget(bytes.size()))
+        throw DecodeError("the drawing is too large to show");
     std::string svg(out, outLength);
+    std::size_t elements = 0;
+    for (std::size_t at = svg.find('<'); at != std::string::npos; at = svg.find('<', at + 1))
+        elements += at + 1 < svg.size() && svg[at + 1] != '/';
+    if (elements > kMaxAnswerElements)
+        throw DecodeError("the drawing is too large to show");
     // Make the mapping of the drawing onto the picture explicit rather than left to defaults.
     const auto root = svg.find("<svg ");
     if (root == std::string::npos)

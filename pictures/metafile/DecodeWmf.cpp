@@ -3,7 +3,9 @@
 // layer writes the drawing calls itself. The lite interface needs no font files: text is left
 // for the viewer's renderer to shape, so libwmf's own string widths are never needed.
 #include "pictures/metafile/Charsets.h"
+#include "pictures/metafile/Clip.h"
 #include "pictures/metafile/Decoded.h"
+#include "pictures/metafile/HelperProtocol.h"
 #include "pictures/metafile/SvgText.h"
 
 #include <libwmf/api.h>
@@ -266,9 +268,9 @@ struct Bitmap {
 class Canvas {
 public:
     Canvas(std::optional<Placeable> placeable, std::vector<Record> records, std::size_t objects,
-           const CodePages& codePages)
+           std::size_t inputBytes, const CodePages& codePages)
         : placeable_(placeable), records_(std::move(records)), objects_(objects),
-          codePages_(codePages) {}
+          budget_(AnswerBudget(inputBytes)), codePages_(codePages) {}
 
     wmfD_Rect scanBounds{};
     std::exception_ptr failure;
@@ -301,7 +303,11 @@ public:
     void RegionClip(wmfPolyRectangle_t* r);
 
 private:
+    // Every drawing call: ends a text run, counts against the answer's limits, and fixes the
+    // frame on the first call.
     void Touch(const wmfDC* dc);
+    void Count();
+    void Frame(const wmfDC* dc);
     std::string Fill(const wmfDC* dc) const;
     std::string Stroke(const wmfDC* dc) const;
 
@@ -310,7 +316,10 @@ private:
     double Y(double y) const { return (y - frame_->y0) * sy_; }
     std::string P(double x, double y) const { return Num(X(x)) + "," + Num(Y(y)); }
     std::string P(const wmfD_Coord& c) const { return P(c.x, c.y); }
-    std::string Points(const wmfD_Coord* points, unsigned count) const;
+    // Path data of a polygon (closed) or polyline, clipped to a margin around the frame when
+    // it strays beyond it; empty when nothing of it is left.
+    std::string PathOf(const wmfD_Coord* points, unsigned count, bool closed) const;
+    Box Margin() const;
     // A rectangle given by device corners, in any order.
     void RectElement(double x0, double y0, double x1, double y1, const std::string& style);
 
@@ -321,6 +330,23 @@ private:
     std::vector<DcState> saved_;
     bool windowSet_ = false;
     std::vector<GdiObject> objects_;
+    // Glyphs of one text record, which libwmf hands over one by one when the record spaces
+    // them, gathered into one element with a position for each.
+    struct TextRun {
+        std::size_t record = 0;
+        std::string attributes;    // all but the positions and the rotation
+        double x0 = 0, y0 = 0;     // the first glyph, document units
+        double dirX = 1, dirY = 0; // along the baseline, document units
+        double degrees = 0;
+        double last = 0; // the last glyph's distance from the first along the baseline
+        std::string xs;
+        std::string text;
+        bool perGlyph = true; // one glyph per position so far
+    };
+    std::optional<TextRun> run_;
+    std::size_t elements_ = 0;
+    std::size_t budget_; // bytes of SVG body the input may grow into
+    void FlushText();
     // The text record whose glyphs are being drawn one by one, and its advance.
     std::optional<std::size_t> textRecord_;
     double textAdvance_ = 0;
@@ -417,6 +443,17 @@ void Canvas::RecordPlayed() {
 // The first drawing call's device context tells how logical units map to device units, and
 // so where the picture's frame lies and, without a placeable header, how large it is.
 void Canvas::Touch(const wmfDC* dc) {
+    FlushText();
+    Count();
+    Frame(dc);
+}
+
+void Canvas::Count() {
+    if (++elements_ > kMaxAnswerElements || body_.size() + defs_.size() > budget_)
+        throw DecodeError("the drawing is too large to show");
+}
+
+void Canvas::Frame(const wmfDC* dc) {
     if (frame_)
         return;
     const int mode = dc->map_mode;
@@ -555,17 +592,43 @@ std::string Canvas::Stroke(const wmfDC* dc) const {
     return s;
 }
 
-std::string Canvas::Points(const wmfD_Coord* points, unsigned count) const {
-    std::string d = "M" + P(points[0]);
-    for (unsigned i = 1; i < count; ++i) {
-        d += ' ';
-        d += P(points[i]);
+Box Canvas::Margin() const {
+    // Wide enough that the cut edges, and strokes along them, stay out of sight.
+    const double m = std::max(naturalWidth_, naturalHeight_);
+    return {-m, -m, naturalWidth_ + m, naturalHeight_ + m};
+}
+
+std::string Canvas::PathOf(const wmfD_Coord* points, unsigned count, bool closed) const {
+    const Box margin = Margin();
+    std::vector<Point> doc(count);
+    bool strays = false;
+    for (unsigned i = 0; i < count; ++i) {
+        doc[i] = {X(points[i].x), Y(points[i].y)};
+        strays = strays || !margin.Contains(doc[i]);
     }
+    const auto write = [](const std::vector<Point>& line, bool close) {
+        std::string d;
+        for (const Point& p : line) {
+            d += d.empty() ? 'M' : ' ';
+            d += Num(p.x) + "," + Num(p.y);
+        }
+        return close && !d.empty() ? d + "Z" : d;
+    };
+    if (!strays)
+        return write(doc, closed);
+    if (closed)
+        return write(ClipPolygon(doc, margin), true);
+    std::string d;
+    for (const std::vector<Point>& part : ClipPolyline(doc, margin))
+        d += write(part, false);
     return d;
 }
 
 void Canvas::RectElement(double x0, double y0, double x1, double y1, const std::string& style) {
-    const Rect r = Rect{X(x0), Y(y0), X(x1), Y(y1)}.Normalized();
+    const Box m = Margin();
+    const auto clampX = [&m](double x) { return std::clamp(x, m.x0, m.x1); };
+    const auto clampY = [&m](double y) { return std::clamp(y, m.y0, m.y1); };
+    const Rect r = Rect{clampX(X(x0)), clampY(Y(y0)), clampX(X(x1)), clampY(Y(y1))}.Normalized();
     body_ += "<rect x=\"" + Num(r.x0) + "\" y=\"" + Num(r.y0) + "\" width=\"" + Num(r.Width()) +
              "\" height=\"" + Num(r.Height()) + "\"" + style + "/>\n";
 }
@@ -626,22 +689,28 @@ void Canvas::Line(wmfDrawLine_t* l) {
     Touch(l->dc);
     if (!TO_DRAW(l))
         return;
-    body_ +=
-        "<path d=\"M" + P(l->from) + "L" + P(l->to) + "\" fill=\"none\"" + Stroke(l->dc) + "/>\n";
+    const wmfD_Coord ends[] = {l->from, l->to};
+    const std::string d = PathOf(ends, 2, false);
+    if (!d.empty())
+        body_ += "<path d=\"" + d + "\" fill=\"none\"" + Stroke(l->dc) + "/>\n";
 }
 
 void Canvas::PolyLine(wmfPolyLine_t* p) {
     Touch(p->dc);
     if (p->count < 2 || !p->pt || !TO_DRAW(p))
         return;
-    body_ += "<path d=\"" + Points(p->pt, p->count) + "\" fill=\"none\"" + Stroke(p->dc) + "/>\n";
+    const std::string d = PathOf(p->pt, p->count, false);
+    if (!d.empty())
+        body_ += "<path d=\"" + d + "\" fill=\"none\"" + Stroke(p->dc) + "/>\n";
 }
 
 void Canvas::Polygon(wmfPolyLine_t* p) {
     Touch(p->dc);
     if (p->count < 2 || !p->pt || (!TO_FILL(p) && !TO_DRAW(p)))
         return;
-    body_ += "<path d=\"" + Points(p->pt, p->count) + "Z\"" + Fill(p->dc) + Stroke(p->dc) + "/>\n";
+    const std::string d = PathOf(p->pt, p->count, true);
+    if (!d.empty())
+        body_ += "<path d=\"" + d + "\"" + Fill(p->dc) + Stroke(p->dc) + "/>\n";
 }
 
 void Canvas::PolyPolygon(wmfPolyPoly_t* p) {
@@ -651,7 +720,7 @@ void Canvas::PolyPolygon(wmfPolyPoly_t* p) {
     std::string d;
     for (unsigned n = 0; n < p->npoly; ++n) {
         if (p->pt[n] && p->count[n] >= 2)
-            d += Points(p->pt[n], p->count[n]) + "Z";
+            d += PathOf(p->pt[n], p->count[n], true);
     }
     if (!d.empty())
         body_ += "<path d=\"" + d + "\"" + Fill(p->dc) + Stroke(p->dc) + "/>\n";
@@ -761,7 +830,7 @@ void Canvas::BitmapDraw(wmfBMP_Draw_t* b) {
 }
 
 void Canvas::Text(wmfDrawText_t* t) {
-    Touch(t->dc);
+    Frame(t->dc);
     const wmfDC* dc = t->dc;
     const FontSpec& font = state_.font;
     if (!t->str)
@@ -836,7 +905,8 @@ void Canvas::Text(wmfDrawText_t* t) {
                  "Z\" fill=\"" + Color(state_.bkColor) + "\" stroke=\"none\"/>\n";
     }
 
-    const std::string text = XmlEscape(codePages_.ToUtf8(t->str, font.charset));
+    const std::string utf8 = codePages_.ToUtf8(t->str, font.charset);
+    const std::string text = XmlEscape(utf8);
     if (text.empty())
         return;
     std::string family = XmlEscape(codePages_.ToUtf8(font.face, font.charset));
@@ -852,19 +922,52 @@ void Canvas::Text(wmfDrawText_t* t) {
             family = "sans-serif";
         }
     }
+    const int weight = font.weight ? std::clamp<int>(font.weight, 100, 900) : 400;
+    const double fontSize = em * sy_;
+    const std::string attributes = " font-family=\"" + family + "\" font-size=\"" + Num(fontSize) +
+                                   "\" font-weight=\"" + std::to_string(weight) +
+                                   "\" font-style=\"" + (font.italic ? "italic" : "normal") +
+                                   "\" text-anchor=\"" + anchor + "\" fill=\"" +
+                                   Color(state_.textColor) + "\" stroke=\"none\"";
+    const double gx = X(x), gy = Y(y);
+    const bool oneGlyph =
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }) == 1;
+    // A glyph beyond the margin is out of sight, and would cost the renderer all the same.
+    if (oneGlyph && !Margin().Contains({gx, gy}))
+        return;
+    if (run_ && continuing && oneGlyph && run_->perGlyph && run_->record == played_ &&
+        run_->attributes == attributes) {
+        // Along and across the baseline from the run's first glyph. Glyphs far apart stay
+        // separate elements: renderers that ignore per-glyph positions lay a run out with the
+        // font's own advances.
+        const double along = (gx - run_->x0) * run_->dirX + (gy - run_->y0) * run_->dirY;
+        const double across = (gy - run_->y0) * run_->dirX - (gx - run_->x0) * run_->dirY;
+        const double step = along - run_->last;
+        if (std::abs(across) < 0.05 * fontSize && step > 0.05 * fontSize && step < fontSize) {
+            run_->xs += " " + Num(run_->x0 + along);
+            run_->text += text;
+            run_->last = along;
+            return;
+        }
+    }
+    FlushText();
     // The rotation is that of the document's space, where the text direction may differ from
     // the device's when the two scale differently.
-    const double degrees = std::atan2(dirY * sy_, dirX * sx_) * 180 / std::numbers::pi;
-    const std::string at = Num(X(x)) + " " + Num(Y(y));
-    const std::string rotate = std::abs(degrees) > 1e-6
-                                   ? " transform=\"rotate(" + Num(degrees) + " " + at + ")\""
-                                   : std::string();
-    const int weight = font.weight ? std::clamp<int>(font.weight, 100, 900) : 400;
-    body_ += "<text x=\"" + Num(X(x)) + "\" y=\"" + Num(Y(y)) + "\" font-family=\"" + family +
-             "\" font-size=\"" + Num(em * sy_) + "\" font-weight=\"" + std::to_string(weight) +
-             "\" font-style=\"" + (font.italic ? "italic" : "normal") + "\" text-anchor=\"" +
-             anchor + "\" fill=\"" + Color(state_.textColor) + "\" stroke=\"none\"" + rotate +
-             " xml:space=\"preserve\">" + text + "</text>\n";
+    const double docX = dirX * sx_, docY = dirY * sy_;
+    const double length = std::hypot(docX, docY);
+    const double degrees = std::atan2(docY, docX) * 180 / std::numbers::pi;
+    run_ = TextRun{played_,
+                   attributes,
+                   gx,
+                   gy,
+                   length > 0 ? docX / length : 1,
+                   length > 0 ? docY / length : 0,
+                   std::abs(degrees) > 1e-6 ? degrees : 0,
+                   0,
+                   Num(gx),
+                   text,
+                   oneGlyph};
+    Count();
 
     // Decorations need the string's advance, known only when libwmf placed the glyphs.
     if ((font.underline || font.strikeOut) && !continuing && placed) {
@@ -880,6 +983,18 @@ void Canvas::Text(wmfDrawText_t* t) {
         if (font.strikeOut)
             bar(-0.3 * em);
     }
+}
+
+void Canvas::FlushText() {
+    if (!run_)
+        return;
+    const std::string at = Num(run_->x0) + " " + Num(run_->y0);
+    const std::string rotate = run_->degrees != 0
+                                   ? " transform=\"rotate(" + Num(run_->degrees) + " " + at + ")\""
+                                   : std::string();
+    body_ += "<text x=\"" + run_->xs + "\" y=\"" + Num(run_->y0) + "\"" + run_->attributes +
+             rotate + " xml:space=\"preserve\">" + run_->text + "</text>\n";
+    run_.reset();
 }
 
 void Canvas::RegionFrame(wmfPolyRectangle_t* r) {
@@ -924,6 +1039,7 @@ void Canvas::RegionClip(wmfPolyRectangle_t* r) {
 }
 
 std::string Canvas::TakeDocument() {
+    FlushText();
     if (clipOpen_)
         body_ += "</g>\n";
     clipOpen_ = false;
@@ -1083,7 +1199,7 @@ DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePa
     std::vector<unsigned char> file = WithoutEmptyPolygons(bytes, recordsStart);
     SetLargestRecord(file, recordsStart);
     const std::size_t objects = ReadU16(file, recordsStart - kStandardHeaderSize + 10);
-    Canvas canvas(placeable, ReadRecords(file, recordsStart), objects, codePages);
+    Canvas canvas(placeable, ReadRecords(file, recordsStart), objects, bytes.size(), codePages);
     // Text is measured by the viewer's renderer, not here: a zero width leaves alignment to it.
     wmfFontData fonts{};
     fonts.map = [](wmfAPI*, wmfFont* font) { font->user_data = nullptr; };
