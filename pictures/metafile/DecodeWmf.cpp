@@ -594,7 +594,7 @@ std::string Canvas::Stroke(const wmfDC* dc) const {
 
 Box Canvas::Margin() const {
     // Wide enough that the cut edges, and strokes along them, stay out of sight.
-    const double m = std::max(naturalWidth_, naturalHeight_);
+    const double m = std::max(naturalWidth_, naturalHeight_) / 10;
     return {-m, -m, naturalWidth_ + m, naturalHeight_ + m};
 }
 

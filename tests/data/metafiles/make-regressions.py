@@ -102,14 +102,14 @@ def stale_font(path):
 
 
 def far_corners(path):
-    """Polygons in a 100 x 60 window, each with one corner some 300 pictures away."""
+    """Squares in a 100 x 60 window, each with a thin spike to a corner some 300 pictures away."""
     wmf = Wmf(100, 60, 10)
     background(wmf, 100, 60)
     wmf.select(wmf.brush((40, 90, 200)))
-    for i in range(400):
-        x, y = 10 + (i * 7) % 80, 10 + (i * 13) % 40
+    for i in range(100):
+        x, y = 5 + (i * 7) % 88, 5 + (i * 13) % 48
         far = (32000 - i, -32000 + 3 * i) if i % 2 else (-32000 + i, 31000 - i)
-        wmf.polygon([(x, y), (x + 8, y + 2), far])
+        wmf.polygon([(x, y), (x + 4, y), (x + 4, y + 4), far, (x + 3, y + 4), (x, y + 4)])
     wmf.write(path)
 
 
