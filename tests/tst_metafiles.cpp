@@ -167,6 +167,7 @@ private slots:
         QTest::newRow("gdi records") << "gdi-records.wmf" << QSizeF(10000, 6000);
         // Text after its font was deleted and the font's slot given to a pen.
         QTest::newRow("font deleted while selected") << "stale-font.wmf" << QSizeF(10000, 6000);
+        QTest::newRow("symbol fonts") << "symbol-fonts.wmf" << QSizeF(10000, 6000);
         // Cut near the frame, the shapes look as they would whole.
         QTest::newRow("polygons with corners far outside")
             << "far-corners.wmf" << QSizeF(100, 60) * 254.0;
@@ -379,6 +380,23 @@ private slots:
             for (const auto& n : number.globalMatch(attribute.captured(1)))
                 farthest = std::max(farthest, std::abs(n.captured().toDouble()));
         QVERIFY2(farthest <= 3 * side, qPrintable(QString("%1 of %2").arg(farthest).arg(side)));
+    }
+
+    // Symbol fonts place their own glyphs at the codes of a code page; their text reads as
+    // their glyphs, not as the code page's letters.
+    void symbolFontsMapToUnicode_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Symbol") << QString::fromUtf8("α≠β → ∞");
+        QTest::newRow("Euclid Symbol") << QString::fromUtf8("∂ξ ≤ √ψ");
+        QTest::newRow("MT Extra") << QString::fromUtf8("⋯ …");
+        QTest::newRow("Wingdings") << QString::fromUtf8("✓ ✗ ● ■");
+    }
+
+    void symbolFontsMapToUnicode() {
+        QFETCH(QString, text);
+        const QString svg =
+            QString::fromUtf8(SvgAnswer(ReadData("symbol-fonts.wmf"), MetafileKind::Wmf));
+        QVERIFY2(svg.contains(">" + text + "<"), qPrintable(svg));
     }
 
     // The seal, applied in a child of this process: what decoding needs still works, and

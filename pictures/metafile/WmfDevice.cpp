@@ -48,8 +48,7 @@ void WmfDevice::Frame(const wmfDC* dc) {
     };
 
     // libwmf starts with a 1024-unit window; only one the records set marks the picture.
-    const bool windowSet =
-        state_.WindowSet() && dc->Window.width != 0 && dc->Window.height != 0;
+    const bool windowSet = state_.WindowSet() && dc->Window.width != 0 && dc->Window.height != 0;
     Rect frame;
     if (windowSet) {
         frame =

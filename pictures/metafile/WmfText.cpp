@@ -2,11 +2,14 @@
 // font the device state keeps, and handed to the canvas glyph run by glyph run.
 #include "pictures/metafile/WmfDevice.h"
 
+#include "pictures/metafile/SymbolFonts.h"
+
 #include <libwmf/defs.h>
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace pictures::metafile {
 
@@ -86,7 +89,9 @@ void WmfDevice::Text(wmfDrawText_t* t) {
                  "Z\" fill=\"" + Color(state_.Current().bkColor) + "\" stroke=\"none\"/>\n");
     }
 
-    const std::string utf8 = codePages_.ToUtf8(t->str, font.charset);
+    // Symbol fonts by their own tables, whatever character set the font claims.
+    const std::optional<std::string> symbols = SymbolFontToUtf8(font.face, t->str);
+    const std::string utf8 = symbols ? *symbols : codePages_.ToUtf8(t->str, font.charset);
     if (XmlEscape(utf8).empty())
         return;
     std::string family = XmlEscape(codePages_.ToUtf8(font.face, font.charset));
@@ -102,6 +107,10 @@ void WmfDevice::Text(wmfDrawText_t* t) {
             family = "sans-serif";
         }
     }
+    // The symbol font itself may be found under its name with its own code layout, not the
+    // Unicode one the text now has.
+    if (symbols)
+        family = "serif";
     const int weight = font.weight ? std::clamp<int>(font.weight, 100, 900) : 400;
     const double fontSize = em * sy_;
     const std::string attributes = " font-family=\"" + family + "\" font-size=\"" + Num(fontSize) +

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the WMF files that once broke or stalled the metafile helper, into the folder given
-(default: here): stale-font.wmf, far-corners.wmf, long-spacing.wmf."""
+"""Writes WMF files of cases that real files got wrong, into the folder given (default: here):
+stale-font.wmf, far-corners.wmf and long-spacing.wmf once broke or stalled the metafile helper;
+regions.wmf uses region records; symbol-fonts.wmf has text in symbol fonts."""
 import os
 import struct
 import sys
@@ -55,13 +56,27 @@ class Wmf:
         self.free.append(i)
 
     def text_out(self, x, y, s):
-        b = s.encode('latin-1')
+        b = s if isinstance(s, bytes) else s.encode('latin-1')
         self.rec(0x0521, len(b), raw=b + (b'\0' if len(b) % 2 else b'') + struct.pack('<hh', y, x))
 
     def ext_text_out(self, x, y, s, dx):
         b = s.encode('latin-1')
         raw = b + (b'\0' if len(b) % 2 else b'') + struct.pack(f'<{len(dx)}h', *dx)
         self.rec(0x0A32, y, x, len(b), 0, raw=raw)
+
+    def region(self, scans):
+        """CREATEREGION from scans: (top, bottom, [(left, right), ...]), top to bottom."""
+        body = b''
+        for top, bottom, spans in scans:
+            body += struct.pack('<Hhh', 2 * len(spans), top, bottom)
+            body += b''.join(struct.pack('<hh', l, r) for l, r in spans)
+            body += struct.pack('<H', 2 * len(spans))
+        left = min(l for _, _, spans in scans for l, _ in spans)
+        right = max(r for _, _, spans in scans for _, r in spans)
+        head = struct.pack('<HHIhHHhhhh', 0, 6, 0, 22 + len(body), len(scans),
+                           max(2 * len(spans) for _, _, spans in scans),
+                           left, scans[0][0], right, scans[-1][1])
+        return self.create(0x06FF, raw=head + body)
 
     def polygon(self, points):
         self.rec(0x0324, len(points), *[v for p in points for v in p])
@@ -124,7 +139,42 @@ def long_spacing(path):
     wmf.write(path)
 
 
+def regions(path):
+    """Regions filled, framed, painted and clipped to, as charting programs write them."""
+    wmf = Wmf(1000, 600, 254)
+    background(wmf, 1000, 600)
+    red, blue = wmf.brush((200, 40, 40)), wmf.brush((40, 90, 200))
+    ell = wmf.region([(50, 150, [(50, 350)]), (150, 250, [(50, 150), (250, 350)])])
+    wmf.rec(0x0228, ell, red)                     # FILLREGION region, brush
+    box = wmf.region([(50, 250, [(450, 650)])])
+    wmf.rec(0x0429, box, blue, 12, 12)            # FRAMEREGION region, brush, height, width
+    wmf.select(blue)
+    bars = wmf.region([(320, 560, [(50, 110), (170, 230), (290, 350)])])
+    wmf.rec(0x012B, bars)                         # PAINTREGION
+    clip = wmf.region([(300, 450, [(450, 950)]), (450, 580, [(450, 650)])])
+    wmf.rec(0x012C, clip)                         # SELECTCLIPREGION
+    wmf.select(red)
+    wmf.rec(0x0418, 600, 1000, 300, 450)          # ELLIPSE, cut by the clipping region
+    wmf.write(path)
+
+
+def symbol_fonts(path):
+    """Formula text in symbol fonts, whose codes are not those of any code page."""
+    wmf = Wmf(1000, 600, 254)
+    background(wmf, 1000, 600)
+    lines = [('Symbol', b'a\xb9b \xae \xa5'),          # alpha, not equal, beta, arrow, infinity
+             ('Euclid Symbol', b'\xb6x \xa3 \xd6y'),   # partial, less or equal, root
+             ('MT Extra', b'L K'),                       # math-axis and low ellipses
+             ('Wingdings', b'\xfc \xfb l n')]           # check, ballot x, circle, square
+    for row, (face, text) in enumerate(lines):
+        f = wmf.font(-80, face, charset=2)
+        wmf.select(f)
+        wmf.text_out(60, 40 + row * 140, text)
+        wmf.delete(f)
+    wmf.write(path)
+
+
 if __name__ == '__main__':
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-    for make in (stale_font, far_corners, long_spacing):
+    for make in (stale_font, far_corners, long_spacing, regions, symbol_fonts):
         make(os.path.join(folder, make.__name__.replace('_', '-') + '.wmf'))
