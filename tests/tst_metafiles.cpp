@@ -168,6 +168,8 @@ private slots:
         // Text after its font was deleted and the font's slot given to a pen.
         QTest::newRow("font deleted while selected") << "stale-font.wmf" << QSizeF(10000, 6000);
         QTest::newRow("symbol fonts") << "symbol-fonts.wmf" << QSizeF(10000, 6000);
+        // Regions filled, framed, painted, and selected for clipping.
+        QTest::newRow("regions") << "regions.wmf" << QSizeF(10000, 6000);
         // Cut near the frame, the shapes look as they would whole.
         QTest::newRow("polygons with corners far outside")
             << "far-corners.wmf" << QSizeF(100, 60) * 254.0;

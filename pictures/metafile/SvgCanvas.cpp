@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace pictures::metafile {
 
@@ -42,7 +43,7 @@ std::string SvgCanvas::PathData(const std::vector<Point>& points, bool closed) c
 }
 
 void SvgCanvas::Count() {
-    if (++elements_ > kMaxAnswerElements || body_.size() + defs_.size() > budget_)
+    if (++elements_ > kMaxAnswerElements || body_.size() > budget_)
         throw DecodeError("the drawing is too large to show");
 }
 
@@ -53,6 +54,18 @@ void SvgCanvas::Add(const std::string& element) {
 }
 
 void SvgCanvas::AddRect(double x0, double y0, double x1, double y1, const std::string& style) {
+    if (Clips({std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)})) {
+        // The parts inside each clipping box; the boxes of a region do not overlap.
+        const std::vector<Box> boxes = std::exchange(clip_, {});
+        for (const Box& b : boxes) {
+            const double l = std::max(std::min(x0, x1), b.x0), r = std::min(std::max(x0, x1), b.x1);
+            const double t = std::max(std::min(y0, y1), b.y0), u = std::min(std::max(y0, y1), b.y1);
+            if (l < r && t < u)
+                AddRect(l, t, r, u, style);
+        }
+        clip_ = boxes;
+        return;
+    }
     const Box m = Margin();
     x0 = std::clamp(x0, m.x0, m.x1);
     x1 = std::clamp(x1, m.x0, m.x1);
@@ -68,8 +81,9 @@ void SvgCanvas::AddGlyphs(const Glyphs& g) {
         return;
     const bool oneGlyph =
         std::count_if(g.utf8.begin(), g.utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }) == 1;
-    // A glyph beyond the margin is out of sight, and would cost the renderer all the same.
-    if (oneGlyph && !Margin().Contains({g.x, g.y}))
+    // A glyph beyond the margin is out of sight, and would cost the renderer all the same; one
+    // outside the clipping region is left out whole.
+    if ((oneGlyph && !Margin().Contains({g.x, g.y})) || Clips({g.x, g.y, g.x, g.y}))
         return;
     if (run_ && g.continuing && oneGlyph && run_->perGlyph && run_->record == g.record &&
         run_->attributes == g.attributes) {
@@ -105,43 +119,55 @@ void SvgCanvas::FlushText() {
 }
 
 void SvgCanvas::SetClip(const std::vector<Box>& boxes) {
-    FlushText();
-    if (clipOpen_) {
-        body_ += "</g>\n";
-        clipOpen_ = false;
+    clip_.clear();
+    for (const Box& b : boxes)
+        clip_.push_back({std::min(b.x0, b.x1), std::min(b.y0, b.y1), std::max(b.x0, b.x1),
+                         std::max(b.y0, b.y1)});
+}
+
+bool SvgCanvas::Clips(const Box& bounds) const {
+    return !clip_.empty() && std::none_of(clip_.begin(), clip_.end(), [&bounds](const Box& b) {
+        return b.Contains({bounds.x0, bounds.y0}) && b.Contains({bounds.x1, bounds.y1});
+    });
+}
+
+void SvgCanvas::AddClippedShape(const std::vector<std::vector<Point>>& rings, bool closed,
+                                const std::string& fill, const std::string& stroke) {
+    const auto write = [](const std::vector<Point>& line, bool close, std::string& d) {
+        for (std::size_t i = 0; i < line.size(); ++i)
+            d += (i == 0 ? "M" : " ") + Num(line[i].x) + "," + Num(line[i].y);
+        if (close && !line.empty())
+            d += "Z";
+    };
+    std::string area, outline;
+    for (const Box& box : clip_) {
+        for (const std::vector<Point>& ring : rings) {
+            if (closed)
+                write(ClipPolygon(ring, box), true, area);
+            std::vector<Point> line = ring;
+            if (closed && !ring.empty())
+                line.push_back(ring.front());
+            for (const std::vector<Point>& part : ClipPolyline(line, box))
+                write(part, false, outline);
+        }
     }
-    if (boxes.empty())
-        return;
-    Count();
-    const std::string id = "clip" + std::to_string(++clipCount_);
-    defs_ += "<clipPath id=\"" + id + "\">";
-    for (const Box& b : boxes) {
-        defs_ += "<rect x=\"" + Num(std::min(b.x0, b.x1)) + "\" y=\"" + Num(std::min(b.y0, b.y1)) +
-                 "\" width=\"" + Num(std::abs(b.x1 - b.x0)) + "\" height=\"" +
-                 Num(std::abs(b.y1 - b.y0)) + "\"/>";
-    }
-    defs_ += "</clipPath>\n";
-    body_ += "<g clip-path=\"url(#" + id + ")\">\n";
-    clipOpen_ = true;
+    if (!area.empty() && fill != " fill=\"none\"")
+        Add("<path d=\"" + area + "\"" + fill + " stroke=\"none\"/>\n");
+    if (!outline.empty() && stroke != " stroke=\"none\"")
+        Add("<path d=\"" + outline + "\" fill=\"none\"" + stroke + "/>\n");
 }
 
 std::string SvgCanvas::TakeDocument() {
     FlushText();
-    if (clipOpen_)
-        body_ += "</g>\n";
-    clipOpen_ = false;
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" "
                       "xmlns:xlink=\"http://www.w3.org/1999/xlink\" version=\"1.1\" width=\"" +
                       Num(width_ / 100) + "mm\" height=\"" + Num(height_ / 100) +
                       "mm\" viewBox=\"0 0 " + Num(width_) + " " + Num(height_) +
                       "\" preserveAspectRatio=\"none\">\n";
-    if (!defs_.empty())
-        svg += "<defs>\n" + defs_ + "</defs>\n";
     svg += body_;
     svg += "</svg>\n";
     body_.clear();
-    defs_.clear();
     return svg;
 }
 

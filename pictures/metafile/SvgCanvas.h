@@ -47,8 +47,16 @@ public:
     void AddRect(double x0, double y0, double x1, double y1, const std::string& style);
     // Joins the run of the glyphs before when it continues it, else starts a text element.
     void AddGlyphs(const Glyphs& glyphs);
-    // Clips what follows to the union of the boxes; none: to nothing at all but the picture.
+    // Clips what follows to the union of the boxes (none: no clipping). Renderers of the SVG
+    // Tiny profile ignore clip paths, so shapes are cut here: outlines and fills of shapes
+    // through AddClippedShape, rectangles and glyphs as they are added; images are not cut.
     void SetClip(const std::vector<Box>& boxes);
+    // Whether a shape within `bounds` must be cut: some clip applies and no box holds it whole.
+    bool Clips(const Box& bounds) const;
+    // A shape cut to the clipping boxes: its fill (closed rings only) and its outline, each
+    // an element of its own; `fill` and `stroke` are their style attributes.
+    void AddClippedShape(const std::vector<std::vector<Point>>& rings, bool closed,
+                         const std::string& fill, const std::string& stroke);
 
     std::string TakeDocument();
 
@@ -69,10 +77,8 @@ private:
     std::size_t elements_ = 0;
     double width_ = 0, height_ = 0;
     std::string body_;
-    std::string defs_;
     std::optional<TextRun> run_;
-    int clipCount_ = 0;
-    bool clipOpen_ = false;
+    std::vector<Box> clip_;
 };
 
 } // namespace pictures::metafile

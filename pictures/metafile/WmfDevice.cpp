@@ -28,24 +28,40 @@ std::string Color(const wmfRGB& c) {
     return HexColor(c.r, c.g, c.b);
 }
 
-// The first drawing call's device context tells how logical units map to device units, and
-// so where the picture's frame lies and, without a placeable header, how large it is.
-void WmfDevice::Frame(const wmfDC* dc) {
-    if (frame_)
-        return;
-    const int mode = dc->map_mode;
-    const bool scaled = mode == kMmIsotropic || mode == kMmAnisotropic;
-    // libwmf: device = (logical - window origin) * pixel size, the sign following the window.
+// libwmf: device = (logical - window origin) * pixel size, the sign following the window.
+Rect WmfDevice::ToDevice(const wmfDC* dc, const Rect& logical) {
+    const bool scaled = dc->map_mode == kMmIsotropic || dc->map_mode == kMmAnisotropic;
     const auto signedPixel = [scaled](double pixel, double windowExtent) {
         return scaled || windowExtent >= 0 ? pixel : -pixel;
     };
     const double pw = signedPixel(dc->pixel_width, dc->Window.width);
     const double ph = signedPixel(dc->pixel_height, dc->Window.height);
-    const auto toDevice = [&](const Rect& logical) {
-        return Rect{(logical.x0 - dc->Window.Ox) * pw, (logical.y0 - dc->Window.Oy) * ph,
-                    (logical.x1 - dc->Window.Ox) * pw, (logical.y1 - dc->Window.Oy) * ph}
-            .Normalized();
-    };
+    return Rect{(logical.x0 - dc->Window.Ox) * pw, (logical.y0 - dc->Window.Oy) * ph,
+                (logical.x1 - dc->Window.Ox) * pw, (logical.y1 - dc->Window.Oy) * ph}
+        .Normalized();
+}
+
+void WmfDevice::Frame(const wmfDC* dc) {
+    if (!frame_)
+        FixFrame(dc);
+    // libwmf keeps a clipping region the records select to itself; apply it here.
+    if (clipSelections_ != state_.ClipSelections()) {
+        clipSelections_ = state_.ClipSelections();
+        std::vector<Box> boxes;
+        for (const Rect& logical : state_.SelectedClip()) {
+            const Rect r = ToDevice(dc, logical);
+            boxes.push_back({X(r.x0), Y(r.y0), X(r.x1), Y(r.y1)});
+        }
+        svg_.SetClip(boxes);
+    }
+}
+
+// The first drawing call's device context tells how logical units map to device units, and
+// so where the picture's frame lies and, without a placeable header, how large it is.
+void WmfDevice::FixFrame(const wmfDC* dc) {
+    const int mode = dc->map_mode;
+    const bool scaled = mode == kMmIsotropic || mode == kMmAnisotropic;
+    const auto toDevice = [dc](const Rect& logical) { return ToDevice(dc, logical); };
 
     // libwmf starts with a 1024-unit window; only one the records set marks the picture.
     const bool windowSet = state_.WindowSet() && dc->Window.width != 0 && dc->Window.height != 0;
@@ -172,12 +188,47 @@ std::string WmfDevice::Stroke(const wmfDC* dc) const {
     return s;
 }
 
-std::string WmfDevice::PathOf(const wmfD_Coord* points, unsigned count, bool closed) const {
+std::vector<Point> WmfDevice::DocPoints(const wmfD_Coord* points, unsigned count) const {
     std::vector<Point> doc(count);
     for (unsigned i = 0; i < count; ++i)
         doc[i] = {X(points[i].x), Y(points[i].y)};
-    return svg_.PathData(doc, closed);
+    return doc;
 }
+
+std::string WmfDevice::PathOf(const wmfD_Coord* points, unsigned count, bool closed) const {
+    return svg_.PathData(DocPoints(points, count), closed);
+}
+
+bool WmfDevice::DrawnClipped(const std::vector<std::vector<Point>>& rings, bool closed,
+                             const std::string& fill, const std::string& stroke) {
+    Box bounds{1e300, 1e300, -1e300, -1e300};
+    for (const auto& ring : rings)
+        for (const Point& p : ring)
+            bounds = {std::min(bounds.x0, p.x), std::min(bounds.y0, p.y), std::max(bounds.x1, p.x),
+                      std::max(bounds.y1, p.y)};
+    if (!svg_.Clips(bounds))
+        return false;
+    svg_.AddClippedShape(rings, closed, fill, stroke);
+    return true;
+}
+
+namespace {
+
+// An ellipse's outline from `start` through `sweep` radians, in document units.
+std::vector<Point> EllipseArc(double cx, double cy, double rx, double ry, double start,
+                              double sweep) {
+    constexpr int kSteps = 96;
+    const int steps =
+        std::max(2, static_cast<int>(std::ceil(kSteps * sweep / (2 * std::numbers::pi))));
+    std::vector<Point> points;
+    for (int i = 0; i <= steps; ++i) {
+        const double a = start + sweep * i / steps;
+        points.push_back({cx + rx * std::cos(a), cy + ry * std::sin(a)});
+    }
+    return points;
+}
+
+} // namespace
 
 void WmfDevice::Pixel(wmfDrawPixel_t* p) {
     Frame(p->dc);
@@ -201,6 +252,14 @@ void WmfDevice::Arc(wmfDrawArc_t* a, int kind) {
     double sweep = endAngle - startAngle;
     if (sweep <= 0)
         sweep += 2 * std::numbers::pi;
+    {
+        std::vector<Point> ring = EllipseArc(X(cx), Y(cy), rx * sx_, ry * sy_, startAngle, sweep);
+        if (kind == 1)
+            ring.push_back({X(cx), Y(cy)});
+        if (DrawnClipped({ring}, kind != 0, fill ? Fill(a->dc) : std::string(" fill=\"none\""),
+                         Stroke(a->dc)))
+            return;
+    }
     const double sx = cx + rx * std::cos(startAngle), sy = cy + ry * std::sin(startAngle);
     const double ex = cx + rx * std::cos(endAngle), ey = cy + ry * std::sin(endAngle);
     const std::string radii = Num(rx * sx_) + "," + Num(ry * sy_);
@@ -224,6 +283,11 @@ void WmfDevice::Ellipse(wmfDrawArc_t* a) {
     Frame(a->dc);
     if (!TO_FILL(a) && !TO_DRAW(a))
         return;
+    if (DrawnClipped({EllipseArc(X((a->TL.x + a->BR.x) / 2), Y((a->TL.y + a->BR.y) / 2),
+                                 std::abs(a->BR.x - a->TL.x) / 2 * sx_,
+                                 std::abs(a->BR.y - a->TL.y) / 2 * sy_, 0, 2 * std::numbers::pi)},
+                     true, Fill(a->dc), Stroke(a->dc)))
+        return;
     svg_.Add("<ellipse cx=\"" + Num(X((a->TL.x + a->BR.x) / 2)) + "\" cy=\"" +
              Num(Y((a->TL.y + a->BR.y) / 2)) + "\" rx=\"" +
              Num(std::abs(a->BR.x - a->TL.x) / 2 * sx_) + "\" ry=\"" +
@@ -236,6 +300,8 @@ void WmfDevice::Line(wmfDrawLine_t* l) {
     if (!TO_DRAW(l))
         return;
     const wmfD_Coord ends[] = {l->from, l->to};
+    if (DrawnClipped({DocPoints(ends, 2)}, false, " fill=\"none\"", Stroke(l->dc)))
+        return;
     const std::string d = PathOf(ends, 2, false);
     if (!d.empty())
         svg_.Add("<path d=\"" + d + "\" fill=\"none\"" + Stroke(l->dc) + "/>\n");
@@ -244,6 +310,8 @@ void WmfDevice::Line(wmfDrawLine_t* l) {
 void WmfDevice::PolyLine(wmfPolyLine_t* p) {
     Frame(p->dc);
     if (p->count < 2 || !p->pt || !TO_DRAW(p))
+        return;
+    if (DrawnClipped({DocPoints(p->pt, p->count)}, false, " fill=\"none\"", Stroke(p->dc)))
         return;
     const std::string d = PathOf(p->pt, p->count, false);
     if (!d.empty())
@@ -254,6 +322,8 @@ void WmfDevice::Polygon(wmfPolyLine_t* p) {
     Frame(p->dc);
     if (p->count < 2 || !p->pt || (!TO_FILL(p) && !TO_DRAW(p)))
         return;
+    if (DrawnClipped({DocPoints(p->pt, p->count)}, true, Fill(p->dc), Stroke(p->dc)))
+        return;
     const std::string d = PathOf(p->pt, p->count, true);
     if (!d.empty())
         svg_.Add("<path d=\"" + d + "\"" + Fill(p->dc) + Stroke(p->dc) + "/>\n");
@@ -262,6 +332,12 @@ void WmfDevice::Polygon(wmfPolyLine_t* p) {
 void WmfDevice::PolyPolygon(wmfPolyPoly_t* p) {
     Frame(p->dc);
     if (!p->pt || !p->count || (!TO_FILL(p) && !TO_DRAW(p)))
+        return;
+    std::vector<std::vector<Point>> rings;
+    for (unsigned n = 0; n < p->npoly; ++n)
+        if (p->pt[n] && p->count[n] >= 2)
+            rings.push_back(DocPoints(p->pt[n], p->count[n]));
+    if (DrawnClipped(rings, true, Fill(p->dc), Stroke(p->dc)))
         return;
     std::string d;
     for (unsigned n = 0; n < p->npoly; ++n) {
@@ -275,6 +351,9 @@ void WmfDevice::PolyPolygon(wmfPolyPoly_t* p) {
 void WmfDevice::Rectangle(wmfDrawRectangle_t* r) {
     Frame(r->dc);
     if (!TO_FILL(r) && !TO_DRAW(r))
+        return;
+    const double x0 = X(r->TL.x), y0 = Y(r->TL.y), x1 = X(r->BR.x), y1 = Y(r->BR.y);
+    if (DrawnClipped({{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}}, true, Fill(r->dc), Stroke(r->dc)))
         return;
     std::string style = Fill(r->dc) + Stroke(r->dc);
     if (r->width > 0 || r->height > 0)
@@ -302,34 +381,6 @@ void WmfDevice::RopDraw(wmfROP_Draw_t* r) {
         return; // raster operations that combine with the destination have no SVG form
     }
     RectElement(r->TL.x, r->TL.y, r->BR.x, r->BR.y, fill + " stroke=\"none\"");
-}
-
-void WmfDevice::RegionFrame(wmfPolyRectangle_t* r) {
-    Frame(r->dc);
-    if (!r->TL || !r->BR)
-        return;
-    const double width = (std::abs(r->width) * sx_ + std::abs(r->height) * sy_) / 2;
-    for (unsigned i = 0; i < r->count; ++i)
-        RectElement(r->TL[i].x, r->TL[i].y, r->BR[i].x, r->BR[i].y,
-                    " fill=\"none\" stroke=\"" + Color(r->dc->brush->lbColor) +
-                        "\" stroke-width=\"" + Num(width) + "\"");
-}
-
-void WmfDevice::RegionPaint(wmfPolyRectangle_t* r) {
-    Frame(r->dc);
-    if (!r->TL || !r->BR || !TO_FILL(r))
-        return;
-    const std::string style = Fill(r->dc) + " stroke=\"none\"";
-    for (unsigned i = 0; i < r->count; ++i)
-        RectElement(r->TL[i].x, r->TL[i].y, r->BR[i].x, r->BR[i].y, style);
-}
-
-void WmfDevice::RegionClip(wmfPolyRectangle_t* r) {
-    Frame(r->dc);
-    std::vector<Box> boxes;
-    for (unsigned i = 0; r->TL && r->BR && i < r->count; ++i)
-        boxes.push_back({X(r->TL[i].x), Y(r->TL[i].y), X(r->BR[i].x), Y(r->BR[i].y)});
-    svg_.SetClip(boxes);
 }
 
 } // namespace pictures::metafile

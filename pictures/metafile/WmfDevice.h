@@ -68,8 +68,10 @@ public:
     void RegionClip(wmfPolyRectangle_t* r);
 
 private:
-    // The first drawing call fixes the frame.
+    // Every drawing call: the first fixes the frame; any applies a newly selected clip region.
     void Frame(const wmfDC* dc);
+    void FixFrame(const wmfDC* dc);
+    static Rect ToDevice(const wmfDC* dc, const Rect& logical);
     std::string Fill(const wmfDC* dc) const;
     std::string Stroke(const wmfDC* dc) const;
 
@@ -78,6 +80,10 @@ private:
     double Y(double y) const { return (y - frame_->y0) * sy_; }
     std::string P(double x, double y) const { return Num(X(x)) + "," + Num(Y(y)); }
     std::string PathOf(const wmfD_Coord* points, unsigned count, bool closed) const;
+    std::vector<Point> DocPoints(const wmfD_Coord* points, unsigned count) const;
+    // Under a clipping region that cuts them, shapes are drawn cut (true); else not at all.
+    bool DrawnClipped(const std::vector<std::vector<Point>>& rings, bool closed,
+                      const std::string& fill, const std::string& stroke);
     // A rectangle given by device corners, in any order.
     void RectElement(double x0, double y0, double x1, double y1, const std::string& style) {
         svg_.AddRect(X(x0), Y(y0), X(x1), Y(y1), style);
@@ -92,6 +98,7 @@ private:
     std::optional<Rect> frame_; // device units
     double sx_ = 1, sy_ = 1;    // document units per device unit
     std::optional<Rect> lastOpaqueBox_;
+    std::size_t clipSelections_ = 0;
     const CodePages& codePages_;
 };
 

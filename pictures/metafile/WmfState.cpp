@@ -20,7 +20,9 @@ constexpr std::uint16_t kCreatePen = 0x02FA;
 constexpr std::uint16_t kSelectObject = 0x012D;
 constexpr std::uint16_t kDeleteObject = 0x01F0;
 // Records that take a slot in the object table besides pens and fonts.
-constexpr std::uint16_t kOtherObjects[] = {0x02FC, 0x0142, 0x01F9, 0x00F7, 0x06FF};
+constexpr std::uint16_t kCreateRegion = 0x06FF;
+constexpr std::uint16_t kSelectClipRegion = 0x012C;
+constexpr std::uint16_t kOtherObjects[] = {0x02FC, 0x0142, 0x01F9, 0x00F7};
 
 FontSpec ReadFont(std::span<const unsigned char> p) {
     FontSpec f;
@@ -43,6 +45,27 @@ wmfRGB ColorRef(std::span<const unsigned char> p) {
     if (p.size() < 3)
         return {0, 0, 0};
     return {p[0], p[1], p[2]};
+}
+
+// The rectangles of a region record: scans of rectangles sharing a top and a bottom. A scan
+// that runs past the record ends the region.
+std::vector<Rect> ReadRegion(std::span<const unsigned char> p) {
+    std::vector<Rect> rects;
+    if (p.size() < 22)
+        return rects;
+    const std::size_t scans = ReadU16(p, 10);
+    std::size_t at = 22;
+    for (std::size_t scan = 0; scan < scans && p.size() >= at + 6; ++scan) {
+        const std::size_t count = ReadU16(p, at);
+        const double top = ReadS16(p, at + 2), bottom = ReadS16(p, at + 4);
+        if (count % 2 != 0 || p.size() < at + 8 + 2 * count)
+            break;
+        for (std::size_t i = 0; i < count; i += 2)
+            rects.push_back({static_cast<double>(ReadS16(p, at + 6 + 2 * i)), top,
+                             static_cast<double>(ReadS16(p, at + 8 + 2 * i)), bottom});
+        at += 8 + 2 * count;
+    }
+    return rects;
 }
 
 } // namespace
@@ -92,21 +115,34 @@ void DeviceState::RecordPlayed() {
         if (slot == objects_.end())
             break;
         if (r.function == kCreatePen) {
-            *slot = {GdiObject::Kind::Pen, std::abs(static_cast<std::int16_t>(word(1))), {}};
+            *slot = {GdiObject::Kind::Pen, std::abs(static_cast<std::int16_t>(word(1))), {}, {}};
             state_.penWidth = slot->penWidth;
         } else {
-            *slot = {GdiObject::Kind::Font, 0, ReadFont(r.params)};
+            *slot = {GdiObject::Kind::Font, 0, ReadFont(r.params), {}};
             state_.font = slot->font;
         }
         break;
     }
+    case kCreateRegion: {
+        const auto slot = std::find_if(objects_.begin(), objects_.end(), [](const GdiObject& o) {
+            return o.kind == GdiObject::Kind::Free;
+        });
+        if (slot != objects_.end())
+            *slot = {GdiObject::Kind::Region, 0, {}, ReadRegion(r.params)};
+        break;
+    }
+    case kSelectClipRegion:
     case kSelectObject:
         if (word(0) < objects_.size()) {
             const GdiObject& o = objects_[word(0)];
-            if (o.kind == GdiObject::Kind::Pen)
+            if (o.kind == GdiObject::Kind::Pen) {
                 state_.penWidth = o.penWidth;
-            else if (o.kind == GdiObject::Kind::Font)
+            } else if (o.kind == GdiObject::Kind::Font) {
                 state_.font = o.font;
+            } else if (o.kind == GdiObject::Kind::Region) {
+                clip_ = o.region;
+                ++clipSelections_;
+            }
         }
         break;
     case kDeleteObject:

@@ -29,9 +29,10 @@ struct FontSpec {
 // What libwmf's objects lose: a pen's width in logical units (libwmf scales it by a mapping it
 // has not yet updated), and fonts whole.
 struct GdiObject {
-    enum class Kind { Free, Pen, Font, Other } kind = Kind::Free;
+    enum class Kind { Free, Pen, Font, Region, Other } kind = Kind::Free;
     int penWidth = 0;
     FontSpec font;
+    std::vector<Rect> region; // logical units
 };
 
 // Device context state that libwmf's SaveDC resets to defaults instead of copying.
@@ -58,6 +59,10 @@ public:
     bool WindowSet() const { return windowSet_; }
     // The index of the record being played.
     std::size_t Playing() const { return played_; }
+    // The clipping region last selected, in logical units (none: no clipping), and how many
+    // selections there were so far.
+    const std::vector<Rect>& SelectedClip() const { return clip_; }
+    std::size_t ClipSelections() const { return clipSelections_; }
 
 private:
     std::vector<Record> records_;
@@ -66,6 +71,8 @@ private:
     std::vector<DcState> saved_;
     bool windowSet_ = false;
     std::vector<GdiObject> objects_;
+    std::vector<Rect> clip_;
+    std::size_t clipSelections_ = 0;
 };
 
 } // namespace pictures::metafile
