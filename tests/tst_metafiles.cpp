@@ -168,7 +168,7 @@ private slots:
         // Text after its font was deleted and the font's slot given to a pen.
         QTest::newRow("font deleted while selected") << "stale-font.wmf" << QSizeF(10000, 6000);
         QTest::newRow("symbol fonts") << "symbol-fonts.wmf" << QSizeF(10000, 6000);
-        // Regions filled, framed, painted, and selected for clipping.
+        // Regions filled, framed, painted, and selected for clipping; one with a torn scan.
         QTest::newRow("regions") << "regions.wmf" << QSizeF(10000, 6000);
         // Cut near the frame, the shapes look as they would whole.
         QTest::newRow("polygons with corners far outside")
@@ -246,6 +246,9 @@ private slots:
         QTest::newRow("wmf, placeable") << ReadData("text-libreoffice.wmf") << QSizeF(9454, 3454);
         QTest::newRow("wmf, in memory") << ReadData(standard) << extent;
         QTest::newRow("wmf, on disk") << Patched<quint16>(standard, {{0, 2}}) << extent;
+        // libwmf refuses objects beyond the table the header sizes.
+        QTest::newRow("wmf whose header counts too few objects")
+            << Patched<quint16>("regions.wmf", {{22 + 10, 1}}) << QSizeF(10000, 6000);
         QTest::newRow("emf cut short") << ReadData("text-libreoffice.emf").left(2000) << QSizeF();
     }
 

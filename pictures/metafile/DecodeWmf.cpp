@@ -166,7 +166,7 @@ DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePa
 
     const std::size_t recordsStart = (placeable ? kPlaceableSize : 0) + kStandardHeaderSize;
     CheckHeader(bytes, recordsStart);
-    std::vector<unsigned char> file = WithoutEmptyPolygons(bytes, recordsStart);
+    std::vector<unsigned char> file = RepairRecords(bytes, recordsStart);
     SetLargestRecord(file, recordsStart);
     const std::size_t objects = ReadU16(file, recordsStart - kStandardHeaderSize + 10);
     WmfDevice canvas(placeable, ReadRecords(file, recordsStart), objects, bytes.size(), codePages);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace pictures::metafile {
@@ -51,10 +52,19 @@ struct Record {
 // The records in the order libwmf plays them, from the end of the headers to the end record.
 std::vector<Record> ReadRecords(std::span<const unsigned char> b, std::size_t start);
 
-// libwmf drops a whole poly-polygon when one of its polygons is empty, as some writers emit;
-// returns the file with such empty polygons taken out.
-std::vector<unsigned char> WithoutEmptyPolygons(std::span<const unsigned char> b,
-                                                std::size_t start);
+// One scan of a region record: rectangles from `top` to `bottom`, each spanning (left, right).
+struct RegionScan {
+    int top = 0, bottom = 0;
+    std::vector<std::pair<int, int>> spans;
+};
+
+// The well-formed scans of a region record's parameters, up to the first that is not.
+std::vector<RegionScan> ReadRegion(std::span<const unsigned char> params);
+
+// The file with the records libwmf mishandles rewritten: poly-polygons without their empty
+// polygons (libwmf drops the whole record), regions with only their well-formed scans and the
+// object table as large as the records need (libwmf refuses the file otherwise).
+std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::size_t start);
 
 // libwmf allocates for the header's largest record before it reads one: a header that claims
 // more than the file holds is refused (DecodeError) before libwmf sees it.

@@ -47,24 +47,12 @@ wmfRGB ColorRef(std::span<const unsigned char> p) {
     return {p[0], p[1], p[2]};
 }
 
-// The rectangles of a region record: scans of rectangles sharing a top and a bottom. A scan
-// that runs past the record ends the region.
-std::vector<Rect> ReadRegion(std::span<const unsigned char> p) {
+std::vector<Rect> RegionRects(std::span<const unsigned char> params) {
     std::vector<Rect> rects;
-    if (p.size() < 22)
-        return rects;
-    const std::size_t scans = ReadU16(p, 10);
-    std::size_t at = 22;
-    for (std::size_t scan = 0; scan < scans && p.size() >= at + 6; ++scan) {
-        const std::size_t count = ReadU16(p, at);
-        const double top = ReadS16(p, at + 2), bottom = ReadS16(p, at + 4);
-        if (count % 2 != 0 || p.size() < at + 8 + 2 * count)
-            break;
-        for (std::size_t i = 0; i < count; i += 2)
-            rects.push_back({static_cast<double>(ReadS16(p, at + 6 + 2 * i)), top,
-                             static_cast<double>(ReadS16(p, at + 8 + 2 * i)), bottom});
-        at += 8 + 2 * count;
-    }
+    for (const RegionScan& scan : ReadRegion(params))
+        for (const auto& [left, right] : scan.spans)
+            rects.push_back({static_cast<double>(left), static_cast<double>(scan.top),
+                             static_cast<double>(right), static_cast<double>(scan.bottom)});
     return rects;
 }
 
@@ -128,7 +116,7 @@ void DeviceState::RecordPlayed() {
             return o.kind == GdiObject::Kind::Free;
         });
         if (slot != objects_.end())
-            *slot = {GdiObject::Kind::Region, 0, {}, ReadRegion(r.params)};
+            *slot = {GdiObject::Kind::Region, 0, {}, RegionRects(r.params)};
         break;
     }
     case kSelectClipRegion:

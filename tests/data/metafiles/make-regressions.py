@@ -64,13 +64,14 @@ class Wmf:
         raw = b + (b'\0' if len(b) % 2 else b'') + struct.pack(f'<{len(dx)}h', *dx)
         self.rec(0x0A32, y, x, len(b), 0, raw=raw)
 
-    def region(self, scans):
-        """CREATEREGION from scans: (top, bottom, [(left, right), ...]), top to bottom."""
+    def region(self, scans, torn=False):
+        """CREATEREGION from scans: (top, bottom, [(left, right), ...]), top to bottom; a torn
+        region's last scan ends with a count that does not match its first."""
         body = b''
-        for top, bottom, spans in scans:
+        for i, (top, bottom, spans) in enumerate(scans):
             body += struct.pack('<Hhh', 2 * len(spans), top, bottom)
             body += b''.join(struct.pack('<hh', l, r) for l, r in spans)
-            body += struct.pack('<H', 2 * len(spans))
+            body += struct.pack('<H', 2 * len(spans) + (torn and i == len(scans) - 1))
         left = min(l for _, _, spans in scans for l, _ in spans)
         right = max(r for _, _, spans in scans for _, r in spans)
         head = struct.pack('<HHIhHHhhhh', 0, 6, 0, 22 + len(body), len(scans),
@@ -155,6 +156,10 @@ def regions(path):
     wmf.rec(0x012C, clip)                         # SELECTCLIPREGION
     wmf.select(red)
     wmf.rec(0x0418, 600, 1000, 300, 450)          # ELLIPSE, cut by the clipping region
+    wmf.rec(0x012C, wmf.region([(0, 600, [(0, 1000)])]))
+    green = wmf.brush((40, 160, 70))
+    torn = wmf.region([(60, 120, [(720, 960)]), (120, 240, [(720, 780), (900, 960)])], torn=True)
+    wmf.rec(0x0228, torn, green)                  # FILLREGION of a region with a torn scan
     wmf.write(path)
 
 
