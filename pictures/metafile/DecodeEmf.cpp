@@ -18,7 +18,9 @@ namespace {
 
 constexpr std::uint32_t kEmrHeader = 1;
 constexpr std::uint32_t kEmrEof = 14;
-constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
+constexpr std::uint32_t kEmrComment = 70;
+constexpr std::uint32_t kEmfPlusSignature = 0x2B464D45; // "EMF+"
+constexpr std::uint32_t kEmfSignature = 0x464D4520;     // " EMF"
 constexpr std::size_t kHeaderMinimum = 88;
 // Device coordinates are 32-bit; keep their differences 32-bit too.
 constexpr double kMaxPixelCoordinate = 1 << 30;
@@ -48,8 +50,28 @@ Rectl ReadRectl(std::span<const unsigned char> b, std::size_t at) {
     return {S32(b, at), S32(b, at + 4), S32(b, at + 8), S32(b, at + 12)};
 }
 
-// Length of the records up to and including EMR_EOF; throws when the chain is broken.
-std::size_t RecordChainLength(std::span<const unsigned char> b) {
+// Whether the EMF+ records in the comment record at `at` each lie within it.
+bool EmfPlusRecordsFit(std::span<const unsigned char> b, std::size_t at, std::size_t size) {
+    const std::size_t dataSize = U32(b, at + 8);
+    if (dataSize > size - 12)
+        return false;
+    const std::size_t end = at + 12 + dataSize;
+    for (std::size_t r = at + 16; r < end;) {
+        if (end - r < 12)
+            return false;
+        const std::size_t recordSize = U32(b, r + 4), recordData = U32(b, r + 8);
+        if (recordSize < 12 || recordSize % 4 != 0 || recordSize > end - r ||
+            recordData > recordSize - 12)
+            return false;
+        r += recordSize;
+    }
+    return true;
+}
+
+// Length of the records up to and including EMR_EOF; throws when the chain is broken. EMF+
+// records that run past their comment (libemf2svg reads on past them) turn the comment into a
+// plain one, so that only its GDI records draw.
+std::size_t RecordChainLength(std::span<unsigned char> b) {
     std::size_t at = 0;
     while (true) {
         if (b.size() - at < 8)
@@ -62,6 +84,9 @@ std::size_t RecordChainLength(std::span<const unsigned char> b) {
             throw DecodeError("the file is truncated");
         if (at != 0 && type == kEmrHeader)
             throw DecodeError("the file has a corrupt record");
+        if (type == kEmrComment && size >= 16 && U32(b, at + 12) == kEmfPlusSignature &&
+            !EmfPlusRecordsFit(b, at, size))
+            PutS32(b, at + 12, 0);
         at += size;
         if (type == kEmrEof)
             return at;
