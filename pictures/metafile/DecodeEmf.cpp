@@ -50,6 +50,24 @@ Rectl ReadRectl(std::span<const unsigned char> b, std::size_t at) {
     return {S32(b, at), S32(b, at + 4), S32(b, at + 8), S32(b, at + 12)};
 }
 
+// libemf2svg reads the header's description (UTF-16, at offDescription, nDescription units, or
+// up to a terminator when that is 0) and its pixel format wherever the header points; a span
+// that leaves the header is dropped instead.
+void ForgetStraySpans(std::span<unsigned char> b, std::size_t headerSize) {
+    const auto within = [headerSize](std::size_t offset, std::size_t length) {
+        return offset >= kHeaderMinimum && length > 0 && offset <= headerSize &&
+               length <= headerSize - offset;
+    };
+    if (U32(b, 64) != 0 && !within(U32(b, 64), std::size_t{U32(b, 60)} * 2)) {
+        PutS32(b, 60, 0);
+        PutS32(b, 64, 0);
+    }
+    if (headerSize >= 100 && U32(b, 92) != 0 && !within(U32(b, 92), U32(b, 88))) {
+        PutS32(b, 88, 0);
+        PutS32(b, 92, 0);
+    }
+}
+
 // Whether the EMF+ records in the comment record at `at` each lie within it.
 bool EmfPlusRecordsFit(std::span<const unsigned char> b, std::size_t at, std::size_t size) {
     const std::size_t dataSize = U32(b, at + 8);
@@ -102,6 +120,7 @@ DecodedDrawing DecodeEmf(std::span<unsigned char> bytes) {
     const std::uint32_t headerSize = U32(bytes, 4);
     if (headerSize < kHeaderMinimum || headerSize > bytes.size())
         throw DecodeError("the file has a corrupt header");
+    ForgetStraySpans(bytes, headerSize);
 
     // rclFrame is the picture's extent in hundredths of a millimetre.
     const Rectl frame = ReadRectl(bytes, 24);
