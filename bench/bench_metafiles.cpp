@@ -1,4 +1,5 @@
-// Metafile pictures: how long a ~160 KB EMF and a ~160 KB WMF take to load (the helper process
+// Metafile pictures: how long a ~160 KB EMF and a ~160 KB WMF (and two WMFs that once
+// stalled the drawing) take to load (the helper process
 // started, fed and answered, its SVG parsed) and to draw in the browser's preview pane and at
 // full screen.
 //
@@ -64,8 +65,11 @@ int main(int argc, char** argv) {
         const char* name;
         pictures::MetafileKind kind;
     };
+    // The last two once stalled the drawing: corners far outside the frame, spaced glyphs.
     for (const Sample sample : {Sample{"big-libreoffice.emf", pictures::MetafileKind::Emf},
-                                Sample{"big-libreoffice.wmf", pictures::MetafileKind::Wmf}}) {
+                                Sample{"big-libreoffice.wmf", pictures::MetafileKind::Wmf},
+                                Sample{"far-corners.wmf", pictures::MetafileKind::Wmf},
+                                Sample{"long-spacing.wmf", pictures::MetafileKind::Wmf}}) {
         QFile file(QStringLiteral(LUMBRIK_METAFILE_SAMPLES "/") + sample.name);
         if (!file.open(QIODevice::ReadOnly)) {
             std::fprintf(stderr, "cannot read %s\n", qPrintable(file.fileName()));

@@ -1,5 +1,8 @@
 # Metafile pictures and the containment of their decoder process.
 lumbrik_test(tst_metafiles tst_metafiles.cpp)
-target_link_libraries(tst_metafiles PRIVATE lumbrik_pictures)
+# The helper's seal, applied in a child of the suite.
+target_sources(tst_metafiles PRIVATE ${CMAKE_SOURCE_DIR}/pictures/metafile/Seal.cpp)
+pkg_check_modules(SECCOMP REQUIRED IMPORTED_TARGET libseccomp)
+target_link_libraries(tst_metafiles PRIVATE lumbrik_pictures PkgConfig::SECCOMP)
 # The suite runs the real helper from the same folder.
 add_dependencies(tst_metafiles lumbrik-metafile)

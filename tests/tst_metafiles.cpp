@@ -3,16 +3,26 @@
 #include "pictures/LoadPicture.h"
 #include "pictures/metafile/HelperProtocol.h"
 #include "pictures/metafile/MetafileDecoder.h"
+#include "pictures/metafile/Seal.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <thread>
 #include <vector>
@@ -23,6 +33,9 @@ using pictures::metafile::HelperLimits;
 
 Q_DECLARE_METATYPE(MetafileKind)
 Q_DECLARE_METATYPE(HelperLimits)
+// Something a sealed process tries; true when it succeeded.
+using Attempt = bool (*)();
+Q_DECLARE_METATYPE(Attempt)
 
 namespace {
 
@@ -96,6 +109,36 @@ QByteArray Patched(const char* name, std::initializer_list<std::pair<int, Field>
     return bytes;
 }
 
+// The first line of /proc/<pid>/status that starts with `field`, or empty.
+QByteArray StatusLine(qint64 pid, const QByteArray& field) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.simplified();
+    return {};
+}
+
+// The SVG the real helper answers for `bytes`, or empty when it fails.
+QByteArray SvgAnswer(const QByteArray& bytes, MetafileKind kind) {
+    QProcess helper;
+    helper.start(RealHelper(), {kind == MetafileKind::Wmf ? "--wmf" : "--emf"});
+    helper.write(bytes);
+    helper.closeWriteChannel();
+    if (!helper.waitForFinished() || helper.exitCode() != 0)
+        return {};
+    const QByteArray out = helper.readAllStandardOutput();
+    return out.mid(out.indexOf("<?xml"));
+}
+
+// A WMF sample with `count` more copies of a record before its end record.
+QByteArray WithRecords(const char* name, const QByteArray& record, int count) {
+    QByteArray bytes = ReadData(name);
+    bytes.insert(bytes.size() - 6, record.repeated(count));
+    return bytes;
+}
+
 } // namespace
 
 class TestMetafiles : public QObject {
@@ -123,6 +166,14 @@ private slots:
             << "text-libreoffice-nonplaceable.wmf" << QSizeF(9454, 3454) * (2540 / 96.0);
         QTest::newRow("libreoffice emf+") << "text-libreoffice.emf" << QSizeF(9453, 3453);
         QTest::newRow("gdi records") << "gdi-records.wmf" << QSizeF(10000, 6000);
+        // Text after its font was deleted and the font's slot given to a pen.
+        QTest::newRow("font deleted while selected") << "stale-font.wmf" << QSizeF(10000, 6000);
+        QTest::newRow("symbol fonts") << "symbol-fonts.wmf" << QSizeF(10000, 6000);
+        // Regions filled, framed, painted, and selected for clipping; one with a torn scan.
+        QTest::newRow("regions") << "regions.wmf" << QSizeF(10000, 6000);
+        // Cut near the frame, the shapes look as they would whole.
+        QTest::newRow("polygons with corners far outside")
+            << "far-corners.wmf" << QSizeF(100, 60) * 254.0;
     }
 
     void rendersLikeReference() {
@@ -200,6 +251,9 @@ private slots:
             << QSizeF(9454, 3454);
         QTest::newRow("wmf, in memory") << ReadData(standard) << extent;
         QTest::newRow("wmf, on disk") << Patched<quint16>(standard, {{0, 2}}) << extent;
+        // libwmf refuses objects beyond the table the header sizes.
+        QTest::newRow("wmf whose header counts too few objects")
+            << Patched<quint16>("regions.wmf", {{22 + 10, 1}}) << QSizeF(10000, 6000);
         QTest::newRow("emf cut short") << ReadData("text-libreoffice.emf").left(2000) << QSizeF();
     }
 
@@ -266,6 +320,28 @@ private slots:
             << large;
         QTest::newRow("flat placeable wmf")
             << Patched<qint16>("text-libreoffice.wmf", {{12, 0}}) << MetafileKind::Wmf << empty;
+        // libwmf would allocate for the claimed largest record before reading one.
+        const QByteArray hugeRecord =
+            Patched<quint32>("text-libreoffice-nonplaceable.wmf", {{12, 0x7FFFFFFF}});
+        QTest::newRow("wmf whose largest record is larger than the file")
+            << hugeRecord << MetafileKind::Wmf << "corrupt header";
+        QTest::newRow("wmf header alone, claiming a huge record")
+            << hugeRecord.left(19) << MetafileKind::Wmf << "corrupt header";
+        // Without bounds, the pixel size comes from the frame and the reference device.
+        QTest::newRow("emf reference device of extreme resolution")
+            << Patched<qint32>("shapes-inkscape.emf", {{8, 0},
+                                                       {12, 0},
+                                                       {16, 0},
+                                                       {20, 0},
+                                                       {72, 0x7FFFFFFF},
+                                                       {76, 0x7FFFFFFF},
+                                                       {80, 1},
+                                                       {84, 1}})
+            << MetafileKind::Emf << large;
+        // LINETO records of ten bytes, each a path of its own.
+        QTest::newRow("wmf of more elements than an answer may hold")
+            << WithRecords("gdi-records.wmf", QByteArray::fromHex("05000000130210002000"), 200'001)
+            << MetafileKind::Wmf << "too large to show";
         QTest::newRow("emf taken for wmf")
             << ReadData("shapes-inkscape.emf") << MetafileKind::Wmf << "not a valid WMF";
         QTest::newRow("wmf taken for emf")
@@ -279,6 +355,147 @@ private slots:
         const QString failure =
             FailureOf([&] { pictures::metafile::LoadMetafile(bytes, kind, "bad", RealHelper()); });
         QVERIFY2(failure.startsWith("bad: ") && failure.contains(reason), qPrintable(failure));
+    }
+
+    // The answer grows with the input, not with the numbers in it: spaced glyphs make one
+    // element per run, and shapes reaching far beyond the frame are cut near it.
+    void answerStaysSmallAndNearItsFrame_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("maxElements");
+        QTest::addColumn<double>("maxBytesPerInputByte");
+        QTest::newRow("polygons with corners far outside") << "far-corners.wmf" << 420 << 8.0;
+        QTest::newRow("text with spacing arrays") << "long-spacing.wmf" << 40 << 4.0;
+        QTest::newRow("busy drawing") << "big-libreoffice.wmf" << 2000 << 1.0;
+    }
+
+    void answerStaysSmallAndNearItsFrame() {
+        QFETCH(QString, file);
+        QFETCH(int, maxElements);
+        QFETCH(double, maxBytesPerInputByte);
+        const QByteArray input = ReadData(file);
+        const QByteArray svg = SvgAnswer(input, KindOf(file));
+        QVERIFY(!svg.isEmpty());
+        QVERIFY2(svg.size() <= input.size() * maxBytesPerInputByte,
+                 qPrintable(QString::number(svg.size())));
+        QVERIFY2(svg.count("<") - svg.count("</") <= maxElements,
+                 qPrintable(QString::number(svg.count("<") - svg.count("</"))));
+        const QRegularExpression viewBox("viewBox=\"0 0 ([0-9.e+]+) ([0-9.e+]+)\"");
+        const auto box = viewBox.match(QString::fromUtf8(svg));
+        QVERIFY(box.hasMatch());
+        const double side = std::max(box.captured(1).toDouble(), box.captured(2).toDouble());
+        const QRegularExpression coordinates(" (?:d|x|y|width|height)=\"([^\"]*)\"");
+        const QRegularExpression number("-?[0-9.]+(?:e[-+]?[0-9]+)?");
+        double farthest = 0;
+        for (const auto& attribute : coordinates.globalMatch(QString::fromUtf8(svg)))
+            for (const auto& n : number.globalMatch(attribute.captured(1)))
+                farthest = std::max(farthest, std::abs(n.captured().toDouble()));
+        QVERIFY2(farthest <= 3 * side, qPrintable(QString("%1 of %2").arg(farthest).arg(side)));
+    }
+
+    // Symbol fonts place their own glyphs at the codes of a code page; their text reads as
+    // their glyphs, not as the code page's letters.
+    void symbolFontsMapToUnicode_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Symbol") << QString::fromUtf8("α≠β → ∞");
+        QTest::newRow("Euclid Symbol") << QString::fromUtf8("∂ξ ≤ √ψ");
+        QTest::newRow("MT Extra") << QString::fromUtf8("⋯ …");
+        QTest::newRow("Wingdings") << QString::fromUtf8("✓ ✗ ● ■");
+    }
+
+    void symbolFontsMapToUnicode() {
+        QFETCH(QString, text);
+        const QString svg =
+            QString::fromUtf8(SvgAnswer(ReadData("symbol-fonts.wmf"), MetafileKind::Wmf));
+        QVERIFY2(svg.contains(">" + text + "<"), qPrintable(svg));
+    }
+
+    // The seal, applied in a child of this process: what decoding needs still works, and
+    // nothing else does (the call fails, or the process is killed).
+    void sealLeavesOnlyDecoding_data() {
+        QTest::addColumn<Attempt>("attempt");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("read standard input") << Attempt([] {
+            char c = 0;
+            return read(STDIN_FILENO, &c, 1) == 1 && c == 'x';
+        }) << true;
+        QTest::newRow("write the answer") << Attempt([] { return write(3, "x", 1) == 1; }) << true;
+        QTest::newRow("memory") << Attempt([] {
+            std::vector<char> big(64 << 20, 'x');
+            return big.back() == 'x';
+        }) << true;
+        QTest::newRow("open a file")
+            << Attempt([] { return open("/etc/passwd", O_RDONLY) >= 0; }) << false;
+        QTest::newRow("open a socket")
+            << Attempt([] { return socket(AF_INET, SOCK_STREAM, 0) >= 0; }) << false;
+        QTest::newRow("run a program") << Attempt([] {
+            // false exits with 1, as a successful attempt does.
+            char* const argv[] = {const_cast<char*>("false"), nullptr};
+            return execv("/bin/false", argv) == 0;
+        }) << false;
+        QTest::newRow("map new code") << Attempt([] {
+            return mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) !=
+                   MAP_FAILED;
+        }) << false;
+        QTest::newRow("read an inherited descriptor") << Attempt([] {
+            char c = 0;
+            return read(5, &c, 1) == 1;
+        }) << false;
+    }
+
+    void sealLeavesOnlyDecoding() {
+        QFETCH(Attempt, attempt);
+        QFETCH(bool, allowed);
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // A plain system call to exit: the sanitizers hook _exit with calls the seal refuses.
+            const auto leave = [](int code) { syscall(SYS_exit_group, code); };
+            int input[2];
+            if (pipe(input) != 0 || write(input[1], "x", 1) != 1 || dup2(input[0], 0) != 0 ||
+                dup2(open("/dev/null", O_WRONLY), 3) != 3 ||
+                dup2(open("/dev/zero", O_RDONLY), 5) != 5)
+                leave(3);
+            if (!pictures::metafile::SealProcess(3))
+                leave(2);
+            leave(attempt() ? 1 : 0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY2(!WIFEXITED(status) || WEXITSTATUS(status) < 2,
+                 WEXITSTATUS(status) == 2 ? "cannot seal" : "cannot set up");
+        QCOMPARE(WIFEXITED(status) && WEXITSTATUS(status) == 1, allowed);
+    }
+
+    // The real helper seals itself before it reads a byte: while it waits on its input it is
+    // under a filter, cannot gain privileges, holds only its standard descriptors and the
+    // answer's, and its environment is wiped.
+    void helperIsSealedWhileWaiting() {
+        QProcess helper;
+        helper.setProgram(RealHelper());
+        helper.setArguments({"--wmf"});
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LUMBRIK_SECRET", "swordfish");
+        helper.setProcessEnvironment(environment);
+        const int inherited = open("/dev/zero", O_RDONLY); // without close-on-exec
+        helper.start();
+        close(inherited);
+        QVERIFY(helper.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(StatusLine(helper.processId(), "Seccomp:"),
+                                  QByteArray("Seccomp: 2"), 5000);
+        QCOMPARE(StatusLine(helper.processId(), "NoNewPrivs:"), QByteArray("NoNewPrivs: 1"));
+        QCOMPARE(QDir(QStringLiteral("/proc/%1/fd").arg(helper.processId()))
+                     .entryList(QDir::NoDotAndDotDot | QDir::AllEntries, QDir::Name),
+                 QStringList({"0", "1", "2", "3"}));
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(helper.processId()));
+        QVERIFY(environ.open(QIODevice::ReadOnly));
+        const QByteArray left = environ.readAll();
+        QVERIFY2(left.count('\0') == left.size(), left.constData());
+
+        helper.write(ReadData("gdi-records.wmf"));
+        helper.closeWriteChannel();
+        QVERIFY(helper.waitForFinished());
+        QCOMPARE(helper.exitCode(), 0);
+        QVERIFY(helper.readAllStandardOutput().startsWith("lumbrik-metafile 1\n"));
     }
 
     void misbehavingHelperFails_data() {

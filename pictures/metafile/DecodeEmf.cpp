@@ -1,10 +1,12 @@
 // EMF (with EMF+ records) to SVG through libemf2svg, after checking the header and the record
 // chain ourselves so that the library only sees structurally sound input.
 #include "pictures/metafile/Decoded.h"
+#include "pictures/metafile/HelperProtocol.h"
 #include "pictures/metafile/SvgText.h"
 
 #include <emf2svg.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,8 +18,12 @@ namespace {
 
 constexpr std::uint32_t kEmrHeader = 1;
 constexpr std::uint32_t kEmrEof = 14;
-constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
+constexpr std::uint32_t kEmrComment = 70;
+constexpr std::uint32_t kEmfPlusSignature = 0x2B464D45; // "EMF+"
+constexpr std::uint32_t kEmfSignature = 0x464D4520;     // " EMF"
 constexpr std::size_t kHeaderMinimum = 88;
+// Device coordinates are 32-bit; keep their differences 32-bit too.
+constexpr double kMaxPixelCoordinate = 1 << 30;
 
 std::uint32_t U32(std::span<const unsigned char> b, std::size_t at) {
     return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
@@ -44,8 +50,46 @@ Rectl ReadRectl(std::span<const unsigned char> b, std::size_t at) {
     return {S32(b, at), S32(b, at + 4), S32(b, at + 8), S32(b, at + 12)};
 }
 
-// Length of the records up to and including EMR_EOF; throws when the chain is broken.
-std::size_t RecordChainLength(std::span<const unsigned char> b) {
+// libemf2svg reads the header's description (UTF-16, at offDescription, nDescription units, or
+// up to a terminator when that is 0) and its pixel format wherever the header points; a span
+// that leaves the header is dropped instead.
+void ForgetStraySpans(std::span<unsigned char> b, std::size_t headerSize) {
+    const auto within = [headerSize](std::size_t offset, std::size_t length) {
+        return offset >= kHeaderMinimum && length > 0 && offset <= headerSize &&
+               length <= headerSize - offset;
+    };
+    if (U32(b, 64) != 0 && !within(U32(b, 64), std::size_t{U32(b, 60)} * 2)) {
+        PutS32(b, 60, 0);
+        PutS32(b, 64, 0);
+    }
+    if (headerSize >= 100 && U32(b, 92) != 0 && !within(U32(b, 92), U32(b, 88))) {
+        PutS32(b, 88, 0);
+        PutS32(b, 92, 0);
+    }
+}
+
+// Whether the EMF+ records in the comment record at `at` each lie within it.
+bool EmfPlusRecordsFit(std::span<const unsigned char> b, std::size_t at, std::size_t size) {
+    const std::size_t dataSize = U32(b, at + 8);
+    if (dataSize > size - 12)
+        return false;
+    const std::size_t end = at + 12 + dataSize;
+    for (std::size_t r = at + 16; r < end;) {
+        if (end - r < 12)
+            return false;
+        const std::size_t recordSize = U32(b, r + 4), recordData = U32(b, r + 8);
+        if (recordSize < 12 || recordSize % 4 != 0 || recordSize > end - r ||
+            recordData > recordSize - 12)
+            return false;
+        r += recordSize;
+    }
+    return true;
+}
+
+// Length of the records up to and including EMR_EOF; throws when the chain is broken. EMF+
+// records that run past their comment (libemf2svg reads on past them) turn the comment into a
+// plain one, so that only its GDI records draw.
+std::size_t RecordChainLength(std::span<unsigned char> b) {
     std::size_t at = 0;
     while (true) {
         if (b.size() - at < 8)
@@ -58,6 +102,9 @@ std::size_t RecordChainLength(std::span<const unsigned char> b) {
             throw DecodeError("the file is truncated");
         if (at != 0 && type == kEmrHeader)
             throw DecodeError("the file has a corrupt record");
+        if (type == kEmrComment && size >= 16 && U32(b, at + 12) == kEmfPlusSignature &&
+            !EmfPlusRecordsFit(b, at, size))
+            PutS32(b, at + 12, 0);
         at += size;
         if (type == kEmrEof)
             return at;
@@ -73,6 +120,7 @@ DecodedDrawing DecodeEmf(std::span<unsigned char> bytes) {
     const std::uint32_t headerSize = U32(bytes, 4);
     if (headerSize < kHeaderMinimum || headerSize > bytes.size())
         throw DecodeError("the file has a corrupt header");
+    ForgetStraySpans(bytes, headerSize);
 
     // rclFrame is the picture's extent in hundredths of a millimetre.
     const Rectl frame = ReadRectl(bytes, 24);
@@ -94,7 +142,10 @@ DecodedDrawing DecodeEmf(std::span<unsigned char> bytes) {
         if (devicePixelsX <= 0 || devicePixelsY <= 0 || deviceMmX <= 0 || deviceMmY <= 0)
             throw DecodeError("the header gives no drawing area");
         const auto toPixels = [](double hundredths, double pixels, double mm) {
-            return static_cast<std::int32_t>(hundredths * pixels / (mm * 100.0));
+            const double value = hundredths * pixels / (mm * 100.0);
+            if (!(std::abs(value) < kMaxPixelCoordinate))
+                throw DecodeError("the header claims an implausibly large picture");
+            return static_cast<std::int32_t>(value);
         };
         bounds = {toPixels(frame.left, devicePixelsX, deviceMmX),
                   toPixels(frame.top, devicePixelsY, deviceMmY),
@@ -122,7 +173,14 @@ DecodedDrawing DecodeEmf(std::span<unsigned char> bytes) {
     if (!converted || !out)
         throw DecodeError("the file has corrupt drawing records");
 
+    if (outLength > AnswerBudget(bytes.size()))
+        throw DecodeError("the drawing is too large to show");
     std::string svg(out, outLength);
+    std::size_t elements = 0;
+    for (std::size_t at = svg.find('<'); at != std::string::npos; at = svg.find('<', at + 1))
+        elements += at + 1 < svg.size() && svg[at + 1] != '/';
+    if (elements > kMaxAnswerElements)
+        throw DecodeError("the drawing is too large to show");
     // Make the mapping of the drawing onto the picture explicit rather than left to defaults.
     const auto root = svg.find("<svg ");
     if (root == std::string::npos)

@@ -1,6 +1,7 @@
 // What the helper's decoders produce, and how they fail.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -19,8 +20,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-DecodedDrawing DecodeWmf(std::span<unsigned char> bytes);
+class CodePages;
+
+DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePages);
 DecodedDrawing DecodeEmf(std::span<unsigned char> bytes);
+
+// How large the SVG of an input of `inputBytes` may grow: in proportion to the input, and
+// never past the answer's cap.
+std::size_t AnswerBudget(std::size_t inputBytes);
 
 // Checks a natural size against the limits the viewer accepts; throws DecodeError otherwise.
 void CheckNaturalSize(double width, double height);

@@ -1,7 +1,9 @@
 // lumbrik-metafile: decodes one WMF or EMF file into SVG for the viewer, in a process of its
 // own so that a decoder fault costs only this process. See HelperProtocol.h.
+#include "pictures/metafile/Charsets.h"
 #include "pictures/metafile/Decoded.h"
 #include "pictures/metafile/HelperProtocol.h"
+#include "pictures/metafile/Seal.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,18 +15,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace pictures::metafile {
-
-void CheckNaturalSize(double width, double height) {
-    if (!(width > 0) || !(height > 0))
-        throw DecodeError("the header gives the picture an empty or negative size");
-    if (!std::isfinite(width) || !std::isfinite(height) || width > kMaxNaturalSide ||
-        height > kMaxNaturalSide)
-        throw DecodeError("the header claims an implausibly large picture");
-}
-
-} // namespace pictures::metafile
 
 namespace {
 
@@ -71,26 +61,35 @@ int main(int argc, char** argv) {
         return Fail("usage: lumbrik-metafile --wmf|--emf < file > answer", kBadUsage);
     const bool wmf = argv[1] == kWmfArgument;
 
-    // The decoding libraries may print on standard output; keep it for the answer alone.
-    const int answer = dup(STDOUT_FILENO);
+    // The decoding libraries may print on standard output; keep it for the answer alone, on
+    // the lowest descriptor after the standard ones so that every later one can be closed.
+    constexpr int kAnswer = 3;
+    if (dup2(STDOUT_FILENO, kAnswer) != kAnswer)
+        return Fail("cannot set up output", kBadUsage);
     const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (answer < 0 || devNull < 0 || dup2(devNull, STDOUT_FILENO) < 0)
+    if (devNull < 0 || dup2(devNull, STDOUT_FILENO) < 0)
         return Fail("cannot set up output", kBadUsage);
     close(devNull);
+
+    // Whatever decoding needs from the file system is loaded now; after the seal nothing can
+    // be opened.
+    const CodePages codePages;
+    if (!SealProcess(kAnswer))
+        return Fail("the metafile decoder cannot seal itself", kUnsealed);
 
     try {
         std::vector<unsigned char> bytes;
         if (!ReadInput(bytes))
             return Fail("the file is too large for a metafile", kUnreadable);
-        const DecodedDrawing drawing = wmf ? DecodeWmf(bytes) : DecodeEmf(bytes);
+        const DecodedDrawing drawing = wmf ? DecodeWmf(bytes, codePages) : DecodeEmf(bytes);
         char sizeLine[96];
         std::snprintf(sizeLine, sizeof sizeLine, "size %.17g %.17g\n", drawing.width,
                       drawing.height);
         const std::string head = std::string(kHelperMagic) + "\n" + sizeLine + "svg " +
                                  std::to_string(drawing.svg.size()) + "\n";
-        if (!WriteAll(answer, head) || !WriteAll(answer, drawing.svg))
+        if (!WriteAll(kAnswer, head) || !WriteAll(kAnswer, drawing.svg))
             return Fail("cannot write the answer", kUnreadable);
-        close(answer);
+        close(kAnswer);
         return kDecoded;
     } catch (const DecodeError& e) {
         return Fail(e.what(), kUnreadable);

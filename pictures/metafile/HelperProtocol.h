@@ -19,10 +19,20 @@ inline constexpr std::string_view kHelperMagic = "lumbrik-metafile 1";
 inline constexpr std::string_view kWmfArgument = "--wmf";
 inline constexpr std::string_view kEmfArgument = "--emf";
 
-enum HelperExit : int { kDecoded = 0, kUnreadable = 1, kBadUsage = 2, kOutOfMemory = 3 };
+enum HelperExit : int {
+    kDecoded = 0,
+    kUnreadable = 1,
+    kBadUsage = 2,
+    kOutOfMemory = 3,
+    kUnsealed = 4
+};
 
 // Larger inputs are refused before any decoding.
 inline constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
+// The answer stays well within what the viewer can draw within a frame or two: the SVG's size
+// and its number of elements are capped.
+inline constexpr std::size_t kMaxAnswerBytes = std::size_t{32} << 20;
+inline constexpr std::size_t kMaxAnswerElements = 200'000;
 // A side longer than 10 m (in hundredths of a millimetre) is a corrupt header, not a drawing.
 inline constexpr double kMaxNaturalSide = 1'000'000.0;
 

@@ -144,6 +144,8 @@ Picture LoadMetafile(const QByteArray& bytes, MetafileKind kind, const QString& 
     const std::string_view argument = kind == MetafileKind::Wmf ? kWmfArgument : kEmfArgument;
     helper.setArguments({QString::fromLatin1(argument.data(), qsizetype(argument.size()))});
     helper.setProcessChannelMode(QProcess::SeparateChannels);
+    // The helper needs none of the user's environment, and it could hold secrets.
+    helper.setProcessEnvironment(QProcessEnvironment());
     const rlim_t cpu = limits.cpuSeconds;
     const rlim_t addressSpace = limits.addressSpaceBytes;
     // Runs in the child between fork and exec: only async-signal-safe calls.
@@ -204,7 +206,8 @@ Picture LoadMetafile(const QByteArray& bytes, MetafileKind kind, const QString& 
         const QString reason = ReasonFrom(standardError);
         if (helper.exitCode() == kOutOfMemory)
             Fail(fileName, QStringLiteral("the metafile decoder ran out of memory"));
-        if (helper.exitCode() == kUnreadable && !reason.isEmpty())
+        if ((helper.exitCode() == kUnreadable || helper.exitCode() == kUnsealed) &&
+            !reason.isEmpty())
             Fail(fileName, reason);
         Fail(fileName,
              QStringLiteral("the metafile decoder failed (exit status %1)").arg(helper.exitCode()));

@@ -3,6 +3,7 @@
 // name the helper and its limits.
 #pragma once
 
+#include "pictures/metafile/HelperProtocol.h"
 #include "pictures/metafile/Metafile.h"
 
 #include <QString>
@@ -19,7 +20,7 @@ struct HelperLimits {
     unsigned cpuSeconds = 5;
     std::uint64_t addressSpaceBytes = std::uint64_t{2} << 30;
     // A longer answer is garbage, not a drawing.
-    qint64 maxAnswerBytes = qint64{256} << 20;
+    qint64 maxAnswerBytes = qint64{kMaxAnswerBytes} + 4096;
 };
 
 // The helper beside the running program, else where it is installed; empty if neither exists.

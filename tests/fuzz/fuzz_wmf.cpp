@@ -1,0 +1,19 @@
+// libFuzzer target: the WMF decoder of the metafile helper on arbitrary bytes.
+#include "pictures/metafile/Charsets.h"
+#include "pictures/metafile/Decoded.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const pictures::metafile::CodePages codePages;
+    std::vector<unsigned char> bytes(data, data + size);
+    try {
+        pictures::metafile::DecodeWmf(bytes, codePages);
+    } catch (const std::exception&) {
+        // A refused file is a result, not a finding.
+    }
+    return 0;
+}
