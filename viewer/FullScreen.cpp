@@ -44,6 +44,7 @@ void ViewForm::ShowFullScreenPicture(const QString& fileName) {
     pic2.setLeft(static_cast<float>(W / 2 - fw / 2));
     pic2.setPicture(picture);
     message_.setVisible(false);
+    PrepareNeighbours();
 }
 
 void ViewForm::ReportFailure(const QString& message) {
