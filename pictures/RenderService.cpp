@@ -2,24 +2,30 @@
 
 #include "pictures/LoadPicture.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <exception>
+#include <system_error>
+
+#include <malloc.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace pictures {
 
 namespace {
 
-const QEvent::Type kOutcomesReady = static_cast<QEvent::Type>(QEvent::registerEventType());
-
 // Kept: three drawings the size of a screen, and eight smaller ones (a preview pane's).
 constexpr int kKeptLarge = 3;
 constexpr int kKeptSmall = 8;
+
+// Longer than the repeat of a held key, short beside a decode.
+constexpr std::chrono::milliseconds kBurstWait(45);
 
 // A drawing a pixel off in either direction is as good: the box it was prepared for was
 // computed by the same rule, rounded once more or less.
@@ -39,7 +45,22 @@ bool Large(QSize size) {
 
 } // namespace
 
-RenderService::RenderService(int threads) : threads_(std::max(1, threads)) {
+RenderService::RenderService(int threads)
+    : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), threads_(std::max(1, threads)) {
+    if (wakeFd_ < 0)
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    // Pixel buffers come and go by the megabyte on several threads: served by mmap, each goes
+    // back to the system when freed, instead of growing the arenas of every worker.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    woken_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
+    connect(woken_.get(), &QSocketNotifier::activated, this, [this] {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
+        takeOutcomes();
+    });
+    burst_.setSingleShot(true);
+    burst_.setTimerType(Qt::PreciseTimer);
+    connect(&burst_, &QTimer::timeout, this, [this] { schedule(); });
     delay_.setSingleShot(true);
     connect(&delay_, &QTimer::timeout, this, [this] {
         for (Preparation& file : delayed_)
@@ -61,18 +82,26 @@ RenderService::~RenderService() {
     // A decode under way is not interrupted; it ends in a fraction of a second.
     for (std::thread& worker : workers_)
         worker.join();
+    woken_.reset();
+    ::close(wakeFd_);
 }
 
 std::optional<Rendering> RenderService::request(const Picture& picture, QSize size,
                                                 QObject* requester, Done done) {
-    std::erase_if(waiting_, [&](const Waiting& w) { return w.requester == requester; });
+    // A request that replaces one still unanswered comes from a held key: it waits a moment, so
+    // that the pictures the key only passes are not decoded, and the last one finds a thread.
+    const bool burst =
+        std::erase_if(waiting_, [&](const Waiting& w) { return w.requester == requester; }) > 0;
     // Pictures made in memory are small and already decoded.
     if (!picture.File())
         return picture.render(size);
     const Key key{*picture.File(), size};
     if (const Rendering* drawn = kept(key))
         return *drawn;
-    waiting_.push_back({requester, picture, key, std::move(done)});
+    auto notBefore = std::chrono::steady_clock::now();
+    if (burst)
+        notBefore += kBurstWait;
+    waiting_.push_back({requester, picture, key, std::move(done), notBefore});
     schedule();
     return std::nullopt;
 }
@@ -114,14 +143,10 @@ void RenderService::work() {
         outcomes_.push_back(std::move(outcome));
         if (!told_) {
             told_ = true;
-            QCoreApplication::postEvent(this, new QEvent(kOutcomesReady));
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t put = ::write(wakeFd_, &one, sizeof one);
         }
     }
-}
-
-void RenderService::customEvent(QEvent* event) {
-    if (event->type() == kOutcomesReady)
-        takeOutcomes();
 }
 
 void RenderService::takeOutcomes() {
@@ -140,10 +165,14 @@ void RenderService::takeOutcomes() {
         const Running done = *it;
         running_.erase(it);
         if (!done.key) {
-            // A loaded neighbour is drawn next, unless newer read-ahead came meanwhile.
-            if (outcome.loaded && outcome.loaded->File() && !outcome.size.isEmpty() &&
-                done.generation == generation_)
-                ahead_.push_front(Task{
+            // A loaded neighbour is drawn after the other files are loaded, so that one kept
+            // already is known as wanted before a new drawing pushes it out; nothing is drawn
+            // for read-ahead that newer read-ahead replaced.
+            if (!outcome.loaded || !outcome.loaded->File() || outcome.size.isEmpty() ||
+                done.generation != generation_)
+                continue;
+            if (!kept({*outcome.loaded->File(), outcome.size}))
+                ahead_.push_back(Task{
                     0, std::nullopt, *outcome.loaded, {*outcome.loaded->File(), outcome.size}});
             continue;
         }
@@ -166,22 +195,31 @@ void RenderService::takeOutcomes() {
 void RenderService::schedule() {
     std::erase_if(waiting_, [](const Waiting& w) { return !w.requester; });
     while (static_cast<int>(running_.size()) < threads_) {
-        const auto wanted = std::find_if(waiting_.begin(), waiting_.end(),
-                                         [this](const Waiting& w) { return !running(w.key); });
+        const auto now = std::chrono::steady_clock::now();
+        const auto wanted = std::find_if(waiting_.begin(), waiting_.end(), [&](const Waiting& w) {
+            return !running(w.key) && w.notBefore <= now;
+        });
         if (wanted != waiting_.end()) {
             start(Task{0, std::nullopt, wanted->picture, wanted->key}, false);
             continue;
         }
-        // One thread always stays free for a picture someone waits for.
+        // Read-ahead runs only while no one waits: on two cores a decode beside it would take
+        // twice as long. One thread always stays free for a picture someone asks for.
         const auto ahead = std::count_if(running_.begin(), running_.end(),
                                          [](const Running& r) { return r.ahead; });
-        if (ahead_.empty() || ahead >= std::max(1, threads_ - 1))
+        if (ahead_.empty() || !waiting_.empty() || ahead >= std::max(1, threads_ - 1))
             break;
         Task task = std::move(ahead_.front());
         ahead_.pop_front();
         if (!task.load && (kept(task.key) || running(task.key)))
             continue;
         start(std::move(task), true);
+    }
+    for (const Waiting& w : waiting_) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+            w.notBefore - std::chrono::steady_clock::now());
+        if (wait.count() > 0 && (!burst_.isActive() || burst_.remainingTime() > wait.count()))
+            burst_.start(wait);
     }
 }
 

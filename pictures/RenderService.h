@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <chrono>
@@ -16,7 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <list>
-#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -44,9 +45,6 @@ public:
         std::function<QSize(const Picture&)> sizeFor; // called on a worker thread
     };
     void prepare(std::vector<Preparation> files, std::chrono::milliseconds delay = {});
-
-protected:
-    void customEvent(QEvent* event) override;
 
 private:
     struct Key {
@@ -78,6 +76,7 @@ private:
         Picture picture;
         Key key;
         Done done;
+        std::chrono::steady_clock::time_point notBefore;
     };
     struct Kept {
         Key key;
@@ -98,7 +97,10 @@ private:
     std::deque<Task> tasks_;
     std::vector<Outcome> outcomes_;
     bool stopping_ = false;
-    bool told_ = false; // a wake-up event is on its way to this object
+    bool told_ = false; // the UI thread has been woken for outcomes_
+    // Workers wake the UI thread through a descriptor: nothing of theirs crosses Qt's queues.
+    int wakeFd_ = -1;
+    std::unique_ptr<QSocketNotifier> woken_;
 
     // UI thread only.
     const int threads_;
@@ -109,6 +111,7 @@ private:
     std::deque<Task> ahead_;           // read-ahead not started, in order
     std::vector<Preparation> delayed_; // read-ahead waiting for its delay
     QTimer delay_;
+    QTimer burst_;         // starts a request held back while its requester's keys kept coming
     std::list<Kept> kept_; // most recently used first
     std::vector<std::thread> workers_;
 };
