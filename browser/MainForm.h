@@ -45,6 +45,7 @@ public:
     void ShowPreview();
     void ShowFileSize(qint64 size);
     void ArrangePreviewArea();
+    void PrepareAround(float boxWidth, float boxHeight);
     void ArrangeControls();
     void DeleteSelectedFile();
 

@@ -5,6 +5,7 @@
 #include "forms/FileSystemObject.h"
 #include "forms/LoadPicture.h"
 #include "forms/Paths.h"
+#include "forms/ReadAhead.h"
 
 #include <QLocale>
 
@@ -73,6 +74,22 @@ void MainForm::ShowPreview() {
     pic1.setLeft((boxWidth - fittedWidth) / 2 + 50);
     pic1.setPicture(picture);
     pic1.setVisible(true);
+    PrepareAround(boxWidth, boxHeight);
+}
+
+// Read-ahead once the selection has rested: the list's neighbours as the pane shows them, and
+// the file itself as the viewer would, so that opening it is at once.
+void MainForm::PrepareAround(float boxWidth, float boxHeight) {
+    const int i = File1.ListIndex();
+    const int n = File1.ListCount();
+    if (!Visible() || i < 0)
+        return;
+    std::vector<forms::ReadAhead> ahead{{SelectedFilePath(), Screen().Width(), Screen().Height()}};
+    for (const int j : {(i + 1) % n, (i + n - 1) % n})
+        if (j != i)
+            ahead.push_back({forms::JoinPath(Dir1.Path(), File1.List(j)), boxWidth, boxHeight,
+                             pic1.BorderStyle()});
+    forms::PreparePictures(*this, ahead, 150);
 }
 
 void MainForm::ShowFileSize(qint64 size) {

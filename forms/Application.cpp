@@ -51,4 +51,13 @@ void Application::DestroyUnloaded() {
     unloaded_.clear();
 }
 
+pictures::RenderService& Application::Pictures() {
+    if (!pictures_) {
+        pictures_ = std::make_unique<pictures::RenderService>();
+        // Its workers end while the toolkit they report to still stands.
+        qAddPostRoutine([] { App.pictures_.reset(); });
+    }
+    return *pictures_;
+}
+
 } // namespace forms

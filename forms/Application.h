@@ -2,6 +2,8 @@
 // windows that decides when the program ends.
 #pragma once
 
+#include "pictures/RenderService.h"
+
 #include <QObject>
 #include <QString>
 
@@ -31,6 +33,8 @@ public:
     Form* FormTakingInput(const Form* besides) const;
     // Destroys the windows that were unloaded and wait for the end of their last event.
     void DestroyUnloaded();
+    // The one render service: made on first use, ended with the toolkit.
+    pictures::RenderService& Pictures();
 
 signals:
     // The last loaded window was unloaded: the program is over.
@@ -52,6 +56,7 @@ private:
     Form* activeForm_ = nullptr;
     // Unloaded windows wait here until the event that unloaded them has finished.
     std::vector<std::unique_ptr<Form>> unloaded_;
+    std::unique_ptr<pictures::RenderService> pictures_;
 };
 
 inline Application App;

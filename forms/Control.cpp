@@ -36,8 +36,8 @@ void Control::Move(float left, float top, float width, float height) {
 
 void Control::applyGeometry() {
     // A negative length shows as an empty control; its twip value is kept as it was given.
-    widget_->setGeometry(ToPixels(left_), ToPixels(top_), std::max(0, ToPixels(width_)),
-                         std::max(0, pixelHeight()));
+    placeWidget(QRect(ToPixels(left_), ToPixels(top_), std::max(0, ToPixels(width_)),
+                      std::max(0, pixelHeight())));
     placed();
 }
 

@@ -37,6 +37,9 @@ protected:
     Control(Form& owner, QWidget* widget);
     // Called after the place changed, to let a control react (an image redraws).
     virtual void placed() {}
+    // Moves the widget to the place set; an image keeps its old place until its new pixels
+    // are drawn.
+    virtual void placeWidget(const QRect& geometry) { widget_->setGeometry(geometry); }
     // The height the widget gets: the one set, unless the toolkit fixes it (a combo box).
     virtual int pixelHeight() const;
     void applyGeometry();

@@ -10,6 +10,9 @@ namespace forms {
 
 class ImageWidget;
 
+// The device pixels an image control of `widget` pixels draws its picture into.
+QSize DrawnPixels(QSize widget, int borderStyle, qreal ratio);
+
 class Image : public Control {
 public:
     Image(Form& owner, QWidget* parent);
@@ -23,6 +26,9 @@ public:
     void setBorderStyle(int style);
 
     Event<> Click;
+
+protected:
+    void placeWidget(const QRect& geometry) override;
 
 private:
     friend class ImageWidget;

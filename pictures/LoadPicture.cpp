@@ -53,7 +53,8 @@ private:
     int fd_;
 };
 
-QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileName) {
+QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileName,
+                         FileIdentity& identity) {
     // Non-blocking so that a FIFO cannot hang the open; it is refused just below.
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.get() < 0)
@@ -67,6 +68,9 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
         Fail(fileName, QStringLiteral("not a picture (not a regular file)"));
     if (status.st_size > kMaxFileBytes)
         Fail(fileName, TooLargeFile());
+    // Taken from the descriptor read below, so it names the version whose bytes are read.
+    identity = {status.st_dev, status.st_ino, status.st_size, status.st_mtim.tv_sec,
+                status.st_mtim.tv_nsec};
 
     QByteArray bytes;
     bytes.resize(static_cast<qsizetype>(status.st_size));
@@ -102,7 +106,8 @@ Picture LoadPicture(const std::filesystem::path& path) {
     const QString fileName =
         QFile::decodeName((full.has_filename() ? full.filename() : full).c_str());
 
-    QByteArray bytes = ReadWholeFile(full, fileName);
+    FileIdentity identity;
+    QByteArray bytes = ReadWholeFile(full, fileName, identity);
     if (bytes.isEmpty())
         Fail(fileName, QStringLiteral("an empty file"));
     const std::optional<Format> format = FormatOf(bytes);
@@ -110,16 +115,17 @@ Picture LoadPicture(const std::filesystem::path& path) {
         Fail(fileName, QStringLiteral("not a picture"));
     switch (*format) {
     case Format::Wmf:
-        return LoadMetafile(bytes, MetafileKind::Wmf, fileName);
+        return LoadMetafile(bytes, MetafileKind::Wmf, fileName).readFrom(identity);
     case Format::Emf:
-        return LoadMetafile(bytes, MetafileKind::Emf, fileName);
+        return LoadMetafile(bytes, MetafileKind::Emf, fileName).readFrom(identity);
     case Format::Gif:
     case Format::Jpeg:
     case Format::Bmp:
     case Format::Ico:
         break;
     }
-    return Picture(std::make_shared<const RasterFileSource>(std::move(bytes), *format, fileName));
+    return Picture(std::make_shared<const RasterFileSource>(std::move(bytes), *format, fileName),
+                   identity);
 }
 
 Picture PictureFromImage(const QImage& image) {

@@ -2,6 +2,8 @@
 // failures shown on the viewer, and every way back to the browser.
 #include "Support.h"
 
+#include "forms/LoadPicture.h"
+
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -54,6 +57,16 @@ QString FailureLine() {
         if (label->isVisibleTo(frmView->window()))
             return label->text();
     return {};
+}
+
+// What the viewer's screen shows at `at` so far: "red", "blue", or the colour's name.
+QString ScreenAt(QPoint at) {
+    const QColor c = frmView->window()->grab().toImage().pixelColor(at);
+    if (c.red() > 200 && c.green() < 50 && c.blue() < 50)
+        return QStringLiteral("red");
+    if (c.blue() > 200 && c.red() < 50 && c.green() < 50)
+        return QStringLiteral("blue");
+    return c.name();
 }
 
 // Keys go where a user's keys go: to the viewer's focus widget, or to the window without one.
@@ -216,11 +229,10 @@ private slots:
         QVERIFY(box.top() != 0 || shown.top() == 0);
         QCOMPARE(pic2.widget()->geometry(), QRectF(box.topLeft() / 15, box.size() / 15).toRect());
         // The picture is drawn in its box, the window-background colour in the bands.
-        const QImage shot = frmView->window()->grab().toImage();
-        const QColor middle = shot.pixelColor(960, 540);
-        QVERIFY2(middle.red() > 200 && middle.blue() < 50, qPrintable(middle.name()));
+        QTRY_COMPARE(ScreenAt(QPoint(960, 540)), QStringLiteral("red"));
         if (box.left() > 0)
-            QCOMPARE(shot.pixelColor(10, 540), QApplication::palette().color(QPalette::Base));
+            QCOMPARE(ScreenAt(QPoint(10, 540)),
+                     QApplication::palette().color(QPalette::Base).name());
     }
 
     // Each row opens the viewer on a file, presses keys, and tells the file shown and the
@@ -417,6 +429,75 @@ private slots:
         QCOMPARE(FailureLine(), QString());
         if (ticking) // and on from the last file to the first
             QTRY_COMPARE_WITH_TIMEOUT(ShownFile(), QStringLiteral("a.jpg"), 5000);
+    }
+
+    // A neighbour drawn ahead and then changed on disk shows as it is now: rewritten or
+    // replaced, its new content; deleted, the usual report. A corrupt one is reported only
+    // when it is shown, and a running show goes on past it.
+    void aPreparedFileChanges_data() {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("rewritten in place") << "rewritten";
+        QTest::newRow("replaced by a rename") << "replaced";
+        QTest::newRow("deleted") << "deleted";
+        QTest::newRow("corrupt, in a running show") << "corrupt";
+    }
+
+    void aPreparedFileChanges() {
+        QFETCH(QString, change);
+        WriteABC();
+        if (change == "corrupt") { // its header reads, its pixels end early
+            support::WritePicture(PathOf("b.jpg"), 1000, 1500);
+            QFile file(PathOf("b.jpg"));
+            QVERIFY(file.resize(file.size() / 2));
+        }
+        OpenViewerOn(0);
+        // Kept by the render service as the viewer shows it; asking is what a caller does.
+        const QSize pixels = (kABC[1].box / 15).toSize();
+        QTRY_VERIFY([&] {
+            QObject asker;
+            return forms::App.Pictures()
+                .request(forms::LoadPicture(PathOf("b.jpg")), pixels, &asker, {})
+                .has_value();
+        }());
+        QCOMPARE(FailureLine(), QString());
+        if (change == "rewritten") {
+            support::WritePicture(PathOf("b.jpg"), 200, 300, Qt::blue);
+        } else if (change == "replaced") {
+            support::WritePicture(PathOf("new.jpg"), 100, 150, Qt::blue);
+            QVERIFY(std::rename(qPrintable(PathOf("new.jpg")), qPrintable(PathOf("b.jpg"))) == 0);
+        } else if (change == "deleted") {
+            QVERIFY(QFile::remove(PathOf("b.jpg")));
+        }
+        PressKeys(QKeySequence(change == "corrupt" ? "1" : "Right"));
+        QTRY_COMPARE_WITH_TIMEOUT(frmMain->File1.ListIndex(), 1, 5000);
+        if (change == "rewritten" || change == "replaced") {
+            QTRY_COMPARE(ScreenAt(QPoint(960, 540)), QStringLiteral("blue"));
+            QCOMPARE(FailureLine(), QString());
+            return;
+        }
+        QTRY_VERIFY2(FailureLine().contains("b.jpg"), qPrintable(FailureLine()));
+        if (change == "corrupt")
+            QTRY_COMPARE_WITH_TIMEOUT(frmMain->File1.ListIndex(), 2, 5000);
+    }
+
+    // Leaving while pictures are still being drawn and read ahead ends cleanly: the workers
+    // deliver to no one, and a viewer opened again shows its picture.
+    void leavingWithWorkInFlight_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Escape") << "Escape";
+        QTest::newRow("every window unloaded") << "unload";
+    }
+
+    void leavingWithWorkInFlight() {
+        QFETCH(QString, how);
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+            support::WritePicture(PathOf(name), 3000, 2000);
+        OpenViewerOn(0);
+        PressKeys(QKeySequence("Right, Right, Left"));
+        how == "Escape" ? PressKeys(QKeySequence("Esc")) : support::UnloadAll();
+        QVERIFY(!frmView.IsLoaded());
+        OpenViewerOn(2);
+        QTRY_COMPARE(ScreenAt(QPoint(960, 540)), QStringLiteral("red"));
     }
 
     // Opened by a double-click on no file, the viewer says there is no picture; Right shows

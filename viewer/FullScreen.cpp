@@ -47,6 +47,7 @@ void ViewForm::ShowFullScreenPicture(const QString& fileName) {
     pic2.setLeft(static_cast<float>(W / 2 - fw / 2));
     pic2.setPicture(picture);
     message_.setVisible(false);
+    PrepareNeighbours();
 }
 
 // Messages begin with the file's name; the viewer's line has room for the whole path.

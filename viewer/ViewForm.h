@@ -21,6 +21,7 @@ public:
     void ShowNextPicture();
     void ShowPreviousPicture();
     void SetSlideInterval(int seconds);
+    void PrepareNeighbours();
 
     // Failures show as a line of text on the viewer until the next picture is shown.
     void ReportFailure(const QString& message) override;

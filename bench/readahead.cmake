@@ -1,0 +1,2 @@
+add_executable(bench_readahead bench_readahead.cpp)
+target_link_libraries(bench_readahead PRIVATE lumbrik_windows)

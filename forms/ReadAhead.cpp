@@ -1,0 +1,38 @@
+#include "forms/ReadAhead.h"
+
+#include "forms/Application.h"
+#include "forms/Form.h"
+#include "forms/Image.h"
+#include "forms/Twips.h"
+
+#include <QFile>
+
+namespace forms {
+
+void PreparePictures(const Form& form, const std::vector<ReadAhead>& files, int afterMs) {
+    const qreal ratio = form.window()->devicePixelRatioF();
+    std::vector<pictures::RenderService::Preparation> preparations;
+    for (const ReadAhead& file : files) {
+        const double W = file.boxWidth;
+        const double H = file.boxHeight;
+        const int border = file.borderStyle;
+        // The fit the windows make; run on a worker thread, so it only computes.
+        auto sizeFor = [W, H, border, ratio](const pictures::Picture& picture) {
+            const double w = picture.Width();
+            const double h = picture.Height();
+            if (w <= 0 || h <= 0 || W <= 0 || H <= 0)
+                return QSize();
+            const double rP = w / h;
+            const bool wider = rP > W / H;
+            const double fw = wider ? W : H * rP;
+            const double fh = wider ? W / rP : H;
+            const QSize widget(ToPixels(static_cast<float>(fw)), ToPixels(static_cast<float>(fh)));
+            return DrawnPixels(widget, border, ratio);
+        };
+        preparations.push_back(
+            {std::filesystem::path(QFile::encodeName(file.path).toStdString()), sizeFor});
+    }
+    App.Pictures().prepare(std::move(preparations), std::chrono::milliseconds(afterMs));
+}
+
+} // namespace forms

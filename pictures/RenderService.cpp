@@ -1,0 +1,272 @@
+#include "pictures/RenderService.h"
+
+#include "pictures/LoadPicture.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <system_error>
+
+#include <malloc.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace pictures {
+
+namespace {
+
+// Kept: three drawings the size of a screen, and eight smaller ones (a preview pane's).
+constexpr int kKeptLarge = 3;
+constexpr int kKeptSmall = 8;
+
+// Longer than the repeat of a held key, short beside a decode.
+constexpr std::chrono::milliseconds kBurstWait(45);
+
+// A drawing a pixel off in either direction is as good: the box it was prepared for was
+// computed by the same rule, rounded once more or less.
+bool Near(QSize a, QSize b) {
+    return std::abs(a.width() - b.width()) <= 1 && std::abs(a.height() - b.height()) <= 1;
+}
+
+// Larger than a quarter of the largest screen counts as screen-sized.
+bool Large(QSize size) {
+    qint64 screen = 1920 * 1080;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QSizeF pixels = QSizeF(s->size()) * s->devicePixelRatio();
+        screen = std::max(screen, static_cast<qint64>(pixels.width() * pixels.height()));
+    }
+    return qint64{size.width()} * size.height() * 4 > screen;
+}
+
+} // namespace
+
+RenderService::RenderService(int threads)
+    : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), threads_(std::max(1, threads)) {
+    if (wakeFd_ < 0)
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    // Pixel buffers come and go by the megabyte on several threads: served by mmap, each goes
+    // back to the system when freed, instead of growing the arenas of every worker.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    woken_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
+    connect(woken_.get(), &QSocketNotifier::activated, this, [this] {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
+        takeOutcomes();
+    });
+    burst_.setSingleShot(true);
+    burst_.setTimerType(Qt::PreciseTimer);
+    connect(&burst_, &QTimer::timeout, this, [this] { schedule(); });
+    delay_.setSingleShot(true);
+    connect(&delay_, &QTimer::timeout, this, [this] {
+        for (Preparation& file : delayed_)
+            ahead_.push_back(Task{0, std::move(file), {}, {}});
+        delayed_.clear();
+        schedule();
+    });
+    for (int i = 0; i < threads_; ++i)
+        workers_.emplace_back([this] { work(); });
+}
+
+RenderService::~RenderService() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+        tasks_.clear();
+    }
+    wake_.notify_all();
+    // A decode under way is not interrupted; it ends in a fraction of a second.
+    for (std::thread& worker : workers_)
+        worker.join();
+    woken_.reset();
+    ::close(wakeFd_);
+}
+
+std::optional<Rendering> RenderService::request(const Picture& picture, QSize size,
+                                                QObject* requester, Done done) {
+    // A request that replaces one still unanswered comes from a held key: it waits a moment, so
+    // that the pictures the key only passes are not decoded, and the last one finds a thread.
+    const bool burst =
+        std::erase_if(waiting_, [&](const Waiting& w) { return w.requester == requester; }) > 0;
+    // Pictures made in memory are small and already decoded.
+    if (!picture.File())
+        return picture.render(size);
+    const Key key{*picture.File(), size};
+    if (const Rendering* drawn = kept(key))
+        return *drawn;
+    auto notBefore = std::chrono::steady_clock::now();
+    if (burst)
+        notBefore += kBurstWait;
+    waiting_.push_back({requester, picture, key, std::move(done), notBefore});
+    schedule();
+    return std::nullopt;
+}
+
+void RenderService::prepare(std::vector<Preparation> files, std::chrono::milliseconds delay) {
+    ++generation_;
+    ahead_.clear();
+    delayed_ = std::move(files);
+    delay_.start(std::max(delay, std::chrono::milliseconds(0)));
+}
+
+void RenderService::work() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+        if (stopping_)
+            return;
+        Task task = std::move(tasks_.front());
+        tasks_.pop_front();
+        lock.unlock();
+
+        Outcome outcome{task.id, std::nullopt, {}, {}};
+        try {
+            if (task.load) {
+                Picture picture = LoadPicture(task.load->path);
+                outcome.size = task.load->sizeFor(picture);
+                outcome.loaded = std::move(picture);
+            } else {
+                outcome.drawn = task.picture.render(task.key.size);
+            }
+        } catch (const LoadError&) {
+            // A neighbour that cannot be read is reported when it is shown, not now.
+        } catch (const std::exception& failure) {
+            outcome.drawn.error = QString::fromUtf8(failure.what());
+        }
+        task = {};
+
+        lock.lock();
+        outcomes_.push_back(std::move(outcome));
+        if (!told_) {
+            told_ = true;
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t put = ::write(wakeFd_, &one, sizeof one);
+        }
+    }
+}
+
+void RenderService::takeOutcomes() {
+    std::vector<Outcome> outcomes;
+    {
+        const std::lock_guard lock(mutex_);
+        outcomes.swap(outcomes_);
+        told_ = false;
+    }
+    std::vector<std::pair<Waiting, Rendering>> deliveries;
+    for (Outcome& outcome : outcomes) {
+        const auto it = std::find_if(running_.begin(), running_.end(),
+                                     [&](const Running& r) { return r.id == outcome.id; });
+        if (it == running_.end())
+            continue;
+        const Running done = *it;
+        running_.erase(it);
+        if (!done.key) {
+            // A loaded neighbour is drawn after the other files are loaded, so that one kept
+            // already is known as wanted before a new drawing pushes it out; nothing is drawn
+            // for read-ahead that newer read-ahead replaced.
+            if (!outcome.loaded || !outcome.loaded->File() || outcome.size.isEmpty() ||
+                done.generation != generation_)
+                continue;
+            if (!kept({*outcome.loaded->File(), outcome.size}))
+                ahead_.push_back(Task{
+                    0, std::nullopt, *outcome.loaded, {*outcome.loaded->File(), outcome.size}});
+            continue;
+        }
+        keep(*done.key, outcome.drawn);
+        for (auto w = waiting_.begin(); w != waiting_.end();) {
+            if (w->key.file == done.key->file && Near(w->key.size, done.key->size)) {
+                deliveries.emplace_back(std::move(*w), outcome.drawn);
+                w = waiting_.erase(w);
+            } else {
+                ++w;
+            }
+        }
+    }
+    for (auto& [waiting, drawn] : deliveries)
+        if (waiting.requester)
+            waiting.done(drawn);
+    schedule();
+}
+
+void RenderService::schedule() {
+    std::erase_if(waiting_, [](const Waiting& w) { return !w.requester; });
+    while (static_cast<int>(running_.size()) < threads_) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto wanted = std::find_if(waiting_.begin(), waiting_.end(), [&](const Waiting& w) {
+            return !running(w.key) && w.notBefore <= now;
+        });
+        if (wanted != waiting_.end()) {
+            start(Task{0, std::nullopt, wanted->picture, wanted->key}, false);
+            continue;
+        }
+        // Read-ahead runs only while no one waits: on two cores a decode beside it would take
+        // twice as long. One thread always stays free for a picture someone asks for.
+        const auto ahead = std::count_if(running_.begin(), running_.end(),
+                                         [](const Running& r) { return r.ahead; });
+        if (ahead_.empty() || !waiting_.empty() || ahead >= std::max(1, threads_ - 1))
+            break;
+        Task task = std::move(ahead_.front());
+        ahead_.pop_front();
+        if (!task.load && (kept(task.key) || running(task.key)))
+            continue;
+        start(std::move(task), true);
+    }
+    for (const Waiting& w : waiting_) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+            w.notBefore - std::chrono::steady_clock::now());
+        if (wait.count() > 0 && (!burst_.isActive() || burst_.remainingTime() > wait.count()))
+            burst_.start(wait);
+    }
+}
+
+void RenderService::start(Task task, bool ahead) {
+    task.id = nextId_++;
+    std::optional<Key> key;
+    if (!task.load)
+        key = task.key;
+    running_.push_back({task.id, key, ahead, generation_});
+    {
+        const std::lock_guard lock(mutex_);
+        tasks_.push_back(std::move(task));
+    }
+    wake_.notify_one();
+}
+
+bool RenderService::running(const Key& key) const {
+    return std::any_of(running_.begin(), running_.end(), [&](const Running& r) {
+        return r.key && r.key->file == key.file && Near(r.key->size, key.size);
+    });
+}
+
+const Rendering* RenderService::kept(const Key& key) {
+    auto found =
+        std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.key == key; });
+    if (found == kept_.end())
+        found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) {
+            return k.key.file == key.file && Near(k.key.size, key.size);
+        });
+    if (found == kept_.end())
+        return nullptr;
+    kept_.splice(kept_.begin(), kept_, found);
+    return &kept_.front().drawn;
+}
+
+void RenderService::keep(const Key& key, Rendering drawn) {
+    std::erase_if(kept_, [&](const Kept& k) { return k.key == key; });
+    kept_.push_front({key, std::move(drawn)});
+    int large = 0;
+    int small = 0;
+    for (auto k = kept_.begin(); k != kept_.end();) {
+        const bool isLarge = Large(k->key.size);
+        if (++(isLarge ? large : small) > (isLarge ? kKeptLarge : kKeptSmall))
+            k = kept_.erase(k);
+        else
+            ++k;
+    }
+}
+
+} // namespace pictures

@@ -1,0 +1,119 @@
+// RenderService: draws pictures on worker threads and keeps the last few drawings, so that a
+// picture prepared ahead of being shown is a copy away. Used from the UI thread only.
+#pragma once
+
+#include "pictures/Picture.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace pictures {
+
+class RenderService : public QObject {
+public:
+    explicit RenderService(int threads = 2);
+    ~RenderService() override;
+
+    using Done = std::function<void(const Rendering&)>;
+    // The drawing of `picture` at `size`: returned at once when it is kept (or the picture needs
+    // no file), else `done` gets it later on this thread. A request replaces the requester's
+    // previous one; nothing is delivered to a requester that is gone.
+    std::optional<Rendering> request(const Picture& picture, QSize size, QObject* requester,
+                                     Done done);
+
+    // Read-ahead: after `delay`, each file is loaded and drawn in the background at the size
+    // `sizeFor` gives for it. The list replaces read-ahead not started yet; failures are
+    // dropped, to be reported when the picture is shown.
+    struct Preparation {
+        std::filesystem::path path;
+        std::function<QSize(const Picture&)> sizeFor; // called on a worker thread
+    };
+    void prepare(std::vector<Preparation> files, std::chrono::milliseconds delay = {});
+
+private:
+    struct Key {
+        FileIdentity file;
+        QSize size;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    // What a worker does: load a file (read-ahead), or draw a loaded picture.
+    struct Task {
+        std::uint64_t id = 0;
+        std::optional<Preparation> load;
+        Picture picture;
+        Key key;
+    };
+    struct Outcome {
+        std::uint64_t id = 0;
+        std::optional<Picture> loaded; // read-ahead: the picture and the size it is wanted at
+        QSize size;
+        Rendering drawn;
+    };
+    struct Running {
+        std::uint64_t id;
+        std::optional<Key> key; // none while loading
+        bool ahead;
+        std::uint64_t generation;
+    };
+    struct Waiting {
+        QPointer<QObject> requester;
+        Picture picture;
+        Key key;
+        Done done;
+        std::chrono::steady_clock::time_point notBefore;
+    };
+    struct Kept {
+        Key key;
+        Rendering drawn;
+    };
+
+    void work();
+    void schedule();
+    void start(Task task, bool ahead);
+    void takeOutcomes();
+    const Rendering* kept(const Key& key);
+    void keep(const Key& key, Rendering drawn);
+    bool running(const Key& key) const;
+
+    // Shared with the workers, under mutex_.
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Task> tasks_;
+    std::vector<Outcome> outcomes_;
+    bool stopping_ = false;
+    bool told_ = false; // the UI thread has been woken for outcomes_
+    // Workers wake the UI thread through a descriptor: nothing of theirs crosses Qt's queues.
+    int wakeFd_ = -1;
+    std::unique_ptr<QSocketNotifier> woken_;
+
+    // UI thread only.
+    const int threads_;
+    std::uint64_t nextId_ = 1;
+    std::uint64_t generation_ = 0; // bumped by each prepare(): older read-ahead is dropped
+    std::vector<Running> running_;
+    std::vector<Waiting> waiting_;
+    std::deque<Task> ahead_;           // read-ahead not started, in order
+    std::vector<Preparation> delayed_; // read-ahead waiting for its delay
+    QTimer delay_;
+    QTimer burst_;         // starts a request held back while its requester's keys kept coming
+    std::list<Kept> kept_; // most recently used first
+    std::vector<std::thread> workers_;
+};
+
+} // namespace pictures
