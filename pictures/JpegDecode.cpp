@@ -70,7 +70,7 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    void run(const QByteArray& bytes, QSize size, JpegDecoding& out) {
+    void run(const QByteArray& bytes, QSize size, const std::stop_token& stop, JpegDecoding& out) {
         errors_.manager.error_exit = JumpBack;
         errors_.manager.output_message = Silent;
         if (setjmp(errors_.jump)) {
@@ -110,6 +110,11 @@ public:
             }
         }
         while (info_.output_scanline < info_.output_height) {
+            if (stop.stop_requested()) {
+                // Nobody wants it any more; the session's end releases what libjpeg holds.
+                out.image = QImage();
+                return;
+            }
             JSAMPROW rows[kRowsPerRead];
             int count = 0;
             for (; count < kRowsPerRead && info_.output_scanline + count < info_.output_height;
@@ -191,10 +196,10 @@ private:
 
 } // namespace
 
-JpegDecoding DecodeJpeg(const QByteArray& bytes, QSize size) {
+JpegDecoding DecodeJpeg(const QByteArray& bytes, QSize size, const std::stop_token& stop) {
     JpegDecoding out;
     Session session;
-    session.run(bytes, size, out);
+    session.run(bytes, size, stop, out);
     return out;
 }
 

@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <stop_token>
+
 namespace pictures {
 
 struct JpegDecoding {
@@ -17,7 +19,8 @@ struct JpegDecoding {
 
 // Decodes `bytes` at 1/8, 1/4, 1/2 or full scale, the smallest that is at least `size` in both
 // directions, and reduces that to `size` by area averaging. A picture smaller than `size` comes
-// at its full size, for the caller to enlarge. Safe to call from several threads at once.
-JpegDecoding DecodeJpeg(const QByteArray& bytes, QSize size);
+// at its full size, for the caller to enlarge. Gives up between rows once `stop` is requested.
+// Safe to call from several threads at once.
+JpegDecoding DecodeJpeg(const QByteArray& bytes, QSize size, const std::stop_token& stop = {});
 
 } // namespace pictures

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 
 namespace pictures {
 
@@ -32,8 +33,9 @@ public:
     // Natural size in hundredths of a millimetre.
     virtual double naturalWidth() const = 0;
     virtual double naturalHeight() const = 0;
-    // Draws the whole picture into an image of exactly `size` device pixels.
-    virtual Rendering render(QSize size) const = 0;
+    // Draws the whole picture into an image of exactly `size` device pixels. A source may give
+    // up early once `stop` is requested; what it returns then is not looked at.
+    virtual Rendering render(QSize size, const std::stop_token& stop) const = 0;
 };
 
 // Which version of which file a picture was read from: a file rewritten or replaced since is
@@ -59,7 +61,7 @@ public:
     // Natural size in hundredths of a millimetre (0 for a null picture).
     double Width() const { return source_ ? source_->naturalWidth() : 0.0; }
     double Height() const { return source_ ? source_->naturalHeight() : 0.0; }
-    Rendering render(QSize size) const;
+    Rendering render(QSize size, const std::stop_token& stop = {}) const;
     // The file read, as it was when read; none for pictures made in memory.
     const std::optional<FileIdentity>& File() const { return file_; }
     Picture readFrom(const FileIdentity& file) const { return Picture(source_, file); }

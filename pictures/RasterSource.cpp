@@ -132,11 +132,11 @@ RasterFileSource::RasterFileSource(QByteArray bytes, Format format, QString file
     upright_ = transposed_ ? stored.transposed() : stored;
 }
 
-Rendering RasterFileSource::render(QSize size) const {
+Rendering RasterFileSource::render(QSize size, const std::stop_token& stop) const {
     if (size.isEmpty())
         return {};
     if (format_ == Format::Jpeg)
-        return renderJpeg(size);
+        return renderJpeg(size, stop);
     Decoded decoded;
     if (format_ == Format::Bmp || format_ == Format::Ico) {
         decoded = format_ == Format::Bmp ? DecodeBmp(bytes_) : DecodeIco(bytes_);
@@ -161,9 +161,9 @@ Rendering RasterFileSource::render(QSize size) const {
 
 // Decoded at the smallest DCT scale that covers `size`, reduced by area averaging, and turned
 // upright and into sRGB only once it is small.
-Rendering RasterFileSource::renderJpeg(QSize size) const {
+Rendering RasterFileSource::renderJpeg(QSize size, const std::stop_token& stop) const {
     const QSize stored = transposed_ ? size.transposed() : size;
-    const JpegDecoding jpeg = DecodeJpeg(bytes_, stored);
+    const JpegDecoding jpeg = DecodeJpeg(bytes_, stored, stop);
     QString problem = IncompleteReason(format_, bytes_);
     if (problem.isEmpty() && !jpeg.error.isEmpty())
         problem = DamagedData();
@@ -178,7 +178,7 @@ Rendering RasterFileSource::renderJpeg(QSize size) const {
 
 ImageSource::ImageSource(const QImage& image) : image_(ForPainting(image)) {}
 
-Rendering ImageSource::render(QSize size) const {
+Rendering ImageSource::render(QSize size, const std::stop_token&) const {
     if (size.isEmpty() || image_.isNull())
         return {};
     return {Fill(image_, size), {}};

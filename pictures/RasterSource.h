@@ -24,13 +24,13 @@ public:
 
     double naturalWidth() const override { return upright_.width() * kHundredthsOfMmPerPixel; }
     double naturalHeight() const override { return upright_.height() * kHundredthsOfMmPerPixel; }
-    Rendering render(QSize size) const override;
+    Rendering render(QSize size, const std::stop_token& stop) const override;
 
     // Pixel size as shown, after the orientation the file asks for.
     QSize pixelSize() const { return upright_; }
 
 private:
-    Rendering renderJpeg(QSize size) const;
+    Rendering renderJpeg(QSize size, const std::stop_token& stop) const;
 
     QByteArray bytes_;
     Format format_;
@@ -47,7 +47,7 @@ public:
 
     double naturalWidth() const override { return image_.width() * kHundredthsOfMmPerPixel; }
     double naturalHeight() const override { return image_.height() * kHundredthsOfMmPerPixel; }
-    Rendering render(QSize size) const override;
+    Rendering render(QSize size, const std::stop_token& stop) const override;
 
 private:
     QImage image_;

@@ -24,9 +24,6 @@ namespace {
 constexpr int kKeptLarge = 3;
 constexpr int kKeptSmall = 8;
 
-// Longer than the repeat of a held key, short beside a decode.
-constexpr std::chrono::milliseconds kBurstWait(45);
-
 // A drawing a pixel off in either direction is as good: the box it was prepared for was
 // computed by the same rule, rounded once more or less.
 bool Near(QSize a, QSize b) {
@@ -58,13 +55,10 @@ RenderService::RenderService(int threads)
         [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
         takeOutcomes();
     });
-    burst_.setSingleShot(true);
-    burst_.setTimerType(Qt::PreciseTimer);
-    connect(&burst_, &QTimer::timeout, this, [this] { schedule(); });
     delay_.setSingleShot(true);
     connect(&delay_, &QTimer::timeout, this, [this] {
         for (Preparation& file : delayed_)
-            ahead_.push_back(Task{0, std::move(file), {}, {}});
+            ahead_.push_back(Task{0, std::move(file), {}, {}, {}});
         delayed_.clear();
         schedule();
     });
@@ -88,22 +82,40 @@ RenderService::~RenderService() {
 
 std::optional<Rendering> RenderService::request(const Picture& picture, QSize size,
                                                 QObject* requester, Done done) {
-    // A request that replaces one still unanswered comes from a held key: it waits a moment, so
-    // that the pictures the key only passes are not decoded, and the last one finds a thread.
-    const bool burst =
-        std::erase_if(waiting_, [&](const Waiting& w) { return w.requester == requester; }) > 0;
+    // A request that replaces one still unanswered comes from a held key: the drawing nobody
+    // waits for any more gives up, so that the last picture finds a thread at once.
+    std::vector<Key> replaced;
+    for (const Waiting& w : waiting_)
+        if (w.requester == requester)
+            replaced.push_back(w.key);
+    std::erase_if(waiting_, [&](const Waiting& w) { return w.requester == requester; });
     // Pictures made in memory are small and already decoded.
     if (!picture.File())
         return picture.render(size);
     const Key key{*picture.File(), size};
-    if (const Rendering* drawn = kept(key))
+    if (const Rendering* drawn = kept(key)) {
+        cancelUnwanted(replaced);
         return *drawn;
-    auto notBefore = std::chrono::steady_clock::now();
-    if (burst)
-        notBefore += kBurstWait;
-    waiting_.push_back({requester, picture, key, std::move(done), notBefore});
+    }
+    waiting_.push_back({requester, picture, key, std::move(done)});
+    cancelUnwanted(replaced);
     schedule();
     return std::nullopt;
+}
+
+// Read-ahead is left to finish: what it draws is likely to be asked for next.
+void RenderService::cancelUnwanted(const std::vector<Key>& keys) {
+    for (Running& r : running_) {
+        if (r.ahead || !r.key)
+            continue;
+        const auto matches = [&](const Key& k) {
+            return k.file == r.key->file && Near(k.size, r.key->size);
+        };
+        if (std::any_of(keys.begin(), keys.end(), matches) &&
+            std::none_of(waiting_.begin(), waiting_.end(),
+                         [&](const Waiting& w) { return matches(w.key); }))
+            r.stop.request_stop();
+    }
 }
 
 void RenderService::prepare(std::vector<Preparation> files, std::chrono::milliseconds delay) {
@@ -123,14 +135,15 @@ void RenderService::work() {
         tasks_.pop_front();
         lock.unlock();
 
-        Outcome outcome{task.id, std::nullopt, {}, {}};
+        Outcome outcome{task.id, std::nullopt, {}, {}, false};
         try {
             if (task.load) {
                 Picture picture = LoadPicture(task.load->path);
                 outcome.size = task.load->sizeFor(picture);
                 outcome.loaded = std::move(picture);
             } else {
-                outcome.drawn = task.picture.render(task.key.size);
+                outcome.drawn = task.picture.render(task.key.size, task.stop);
+                outcome.cancelled = task.stop.stop_requested();
             }
         } catch (const LoadError&) {
             // A neighbour that cannot be read is reported when it is shown, not now.
@@ -164,6 +177,8 @@ void RenderService::takeOutcomes() {
             continue;
         const Running done = *it;
         running_.erase(it);
+        if (outcome.cancelled)
+            continue;
         if (!done.key) {
             // A loaded neighbour is drawn after the other files are loaded, so that one kept
             // already is known as wanted before a new drawing pushes it out; nothing is drawn
@@ -173,7 +188,7 @@ void RenderService::takeOutcomes() {
                 continue;
             if (!kept({*outcome.loaded->File(), outcome.size}))
                 ahead_.push_back(Task{
-                    0, std::nullopt, *outcome.loaded, {*outcome.loaded->File(), outcome.size}});
+                    0, std::nullopt, *outcome.loaded, {*outcome.loaded->File(), outcome.size}, {}});
             continue;
         }
         keep(*done.key, outcome.drawn);
@@ -195,12 +210,10 @@ void RenderService::takeOutcomes() {
 void RenderService::schedule() {
     std::erase_if(waiting_, [](const Waiting& w) { return !w.requester; });
     while (static_cast<int>(running_.size()) < threads_) {
-        const auto now = std::chrono::steady_clock::now();
-        const auto wanted = std::find_if(waiting_.begin(), waiting_.end(), [&](const Waiting& w) {
-            return !running(w.key) && w.notBefore <= now;
-        });
+        const auto wanted = std::find_if(waiting_.begin(), waiting_.end(),
+                                         [&](const Waiting& w) { return !running(w.key); });
         if (wanted != waiting_.end()) {
-            start(Task{0, std::nullopt, wanted->picture, wanted->key}, false);
+            start(Task{0, std::nullopt, wanted->picture, wanted->key, {}}, false);
             continue;
         }
         // Read-ahead runs only while no one waits: on two cores a decode beside it would take
@@ -215,12 +228,6 @@ void RenderService::schedule() {
             continue;
         start(std::move(task), true);
     }
-    for (const Waiting& w : waiting_) {
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
-            w.notBefore - std::chrono::steady_clock::now());
-        if (wait.count() > 0 && (!burst_.isActive() || burst_.remainingTime() > wait.count()))
-            burst_.start(wait);
-    }
 }
 
 void RenderService::start(Task task, bool ahead) {
@@ -228,7 +235,9 @@ void RenderService::start(Task task, bool ahead) {
     std::optional<Key> key;
     if (!task.load)
         key = task.key;
-    running_.push_back({task.id, key, ahead, generation_});
+    std::stop_source stop;
+    task.stop = stop.get_token();
+    running_.push_back({task.id, key, ahead, generation_, stop});
     {
         const std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
@@ -238,7 +247,8 @@ void RenderService::start(Task task, bool ahead) {
 
 bool RenderService::running(const Key& key) const {
     return std::any_of(running_.begin(), running_.end(), [&](const Running& r) {
-        return r.key && r.key->file == key.file && Near(r.key->size, key.size);
+        return r.key && !r.stop.stop_requested() && r.key->file == key.file &&
+               Near(r.key->size, key.size);
     });
 }
 

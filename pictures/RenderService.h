@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -58,25 +59,27 @@ private:
         std::optional<Preparation> load;
         Picture picture;
         Key key;
+        std::stop_token stop;
     };
     struct Outcome {
         std::uint64_t id = 0;
         std::optional<Picture> loaded; // read-ahead: the picture and the size it is wanted at
         QSize size;
         Rendering drawn;
+        bool cancelled = false;
     };
     struct Running {
         std::uint64_t id;
         std::optional<Key> key; // none while loading
         bool ahead;
         std::uint64_t generation;
+        std::stop_source stop; // asked when nobody waits for the drawing any more
     };
     struct Waiting {
         QPointer<QObject> requester;
         Picture picture;
         Key key;
         Done done;
-        std::chrono::steady_clock::time_point notBefore;
     };
     struct Kept {
         Key key;
@@ -90,6 +93,7 @@ private:
     const Rendering* kept(const Key& key);
     void keep(const Key& key, Rendering drawn);
     bool running(const Key& key) const;
+    void cancelUnwanted(const std::vector<Key>& keys);
 
     // Shared with the workers, under mutex_.
     std::mutex mutex_;
@@ -111,7 +115,6 @@ private:
     std::deque<Task> ahead_;           // read-ahead not started, in order
     std::vector<Preparation> delayed_; // read-ahead waiting for its delay
     QTimer delay_;
-    QTimer burst_;         // starts a request held back while its requester's keys kept coming
     std::list<Kept> kept_; // most recently used first
     std::vector<std::thread> workers_;
 };

@@ -1,6 +1,7 @@
 // The raster picture loader: formats told by content, natural sizes, orientation, drawing at a
 // size, and clean failures for files that are not pictures or are damaged.
 #include "pictures/LoadPicture.h"
+#include "pictures/RenderService.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -726,6 +727,37 @@ private slots:
             failure = QString::fromStdString(error.what());
         }
         QVERIFY2(failure.startsWith(fileName + QStringLiteral(": ") + reason), qPrintable(failure));
+    }
+
+    // A drawing given up because a newer request replaced it reaches no one and is not kept:
+    // asked for again, the picture comes whole.
+    void replacedDrawingIsGivenUpUnseen() {
+        pictures::RenderService service;
+        const QSize size(1500, 1000);
+        const Picture big = LoadPicture(
+            QFile::encodeName(
+                write("big.jpg", Encode(Marked({6000, 4000}, Qt::red, Qt::blue), "jpeg")))
+                .toStdString());
+        const Picture small =
+            LoadPicture(QFile::encodeName(
+                            write("small.jpg", Encode(Marked({40, 30}, Qt::red, Qt::blue), "jpeg")))
+                            .toStdString());
+        QObject asker;
+        int replacedDelivered = 0;
+        QVERIFY(
+            !service.request(big, size, &asker, [&](const Rendering&) { ++replacedDelivered; }));
+        bool smallDone = false;
+        service.request(small, {40, 30}, &asker, [&](const Rendering&) { smallDone = true; });
+        QTRY_VERIFY(smallDone);
+
+        QObject again;
+        std::optional<Rendering> whole =
+            service.request(big, size, &again, [&](const Rendering& r) { whole = r; });
+        QTRY_VERIFY(whole.has_value());
+        QCOMPARE(replacedDelivered, 0);
+        QCOMPARE(whole->image.size(), size);
+        QVERIFY(Near(whole->image.pixelColor(size.width() - 10, size.height() - 10), Qt::blue));
+        QVERIFY(Near(whole->image.pixelColor(size.width() / 4, size.height() / 4), Qt::red));
     }
 
     // Embedded pictures (the default picture, the splash) come from pixels in memory.

@@ -32,7 +32,7 @@ public:
     double naturalWidth() const override { return width_; }
     double naturalHeight() const override { return height_; }
 
-    Rendering render(QSize size) const override {
+    Rendering render(QSize size, const std::stop_token&) const override {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         if (image.isNull())
             return {QImage(), QStringLiteral("there is not enough memory to draw it this large")};
