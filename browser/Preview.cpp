@@ -80,15 +80,11 @@ void MainForm::ShowPreview() {
 // Read-ahead once the selection has rested: the list's neighbours as the pane shows them, and
 // the file itself as the viewer would, so that opening it is at once.
 void MainForm::PrepareAround(float boxWidth, float boxHeight) {
-    const int i = File1.ListIndex();
-    const int n = File1.ListCount();
-    if (!Visible() || i < 0)
+    if (!Visible() || File1.ListIndex() < 0)
         return;
     std::vector<forms::ReadAhead> ahead{{SelectedFilePath(), Screen().Width(), Screen().Height()}};
-    for (const int j : {(i + 1) % n, (i + n - 1) % n})
-        if (j != i)
-            ahead.push_back({forms::JoinPath(Dir1.Path(), File1.List(j)), boxWidth, boxHeight,
-                             pic1.BorderStyle()});
+    for (const QString& path : forms::NeighbourPaths(File1, Dir1.Path()))
+        ahead.push_back({path, boxWidth, boxHeight, pic1.BorderStyle()});
     forms::PreparePictures(*this, ahead, 150);
 }
 

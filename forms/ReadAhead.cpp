@@ -1,13 +1,26 @@
 #include "forms/ReadAhead.h"
 
 #include "forms/Application.h"
+#include "forms/FileListBox.h"
 #include "forms/Form.h"
 #include "forms/Image.h"
+#include "forms/Paths.h"
 #include "forms/Twips.h"
 
 #include <QFile>
 
 namespace forms {
+
+std::vector<QString> NeighbourPaths(const FileListBox& list, const QString& folder) {
+    const int i = list.ListIndex();
+    const int n = list.ListCount();
+    if (i < 0 || n < 2)
+        return {};
+    std::vector<QString> paths{JoinPath(folder, list.List((i + 1) % n))};
+    if (n > 2)
+        paths.push_back(JoinPath(folder, list.List((i + n - 1) % n)));
+    return paths;
+}
 
 void PreparePictures(const Form& form, const std::vector<ReadAhead>& files, int afterMs) {
     const qreal ratio = form.window()->devicePixelRatioF();

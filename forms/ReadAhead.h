@@ -8,6 +8,7 @@
 
 namespace forms {
 
+class FileListBox;
 class Form;
 
 // A file and the box (twips) it would be fitted into, touching two opposite sides, by an image
@@ -18,6 +19,10 @@ struct ReadAhead {
     float boxHeight = 0;
     int borderStyle = 0;
 };
+
+// The files listed after and before the selected one, in `folder`, wrapping round at the ends;
+// none when nothing is selected or nothing else is listed.
+std::vector<QString> NeighbourPaths(const FileListBox& list, const QString& folder);
 
 // Prepares the files on `form`'s screen after `afterMs`; replaces read-ahead asked before.
 void PreparePictures(const Form& form, const std::vector<ReadAhead>& files, int afterMs = 0);

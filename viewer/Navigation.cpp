@@ -3,7 +3,6 @@
 
 #include "browser/MainForm.h"
 #include "forms/Keys.h"
-#include "forms/Paths.h"
 #include "forms/ReadAhead.h"
 
 void ViewForm::Form_KeyDown(int& KeyCode, int& Shift) {
@@ -55,14 +54,9 @@ void ViewForm::ShowPreviousPicture() {
 
 // Read-ahead: the files a step or a tick shows next, drawn at the screen's size beforehand.
 void ViewForm::PrepareNeighbours() {
-    const int i = frmMain->File1.ListIndex();
-    const int n = frmMain->File1.ListCount();
-    if (i < 0 || n < 2)
-        return;
     std::vector<forms::ReadAhead> ahead;
-    for (const int j : {(i + 1) % n, (i + n - 1) % n})
-        ahead.push_back({forms::JoinPath(frmMain->Dir1.Path(), frmMain->File1.List(j)),
-                         Screen().Width(), Screen().Height()});
+    for (const QString& path : forms::NeighbourPaths(frmMain->File1, frmMain->Dir1.Path()))
+        ahead.push_back({path, Screen().Width(), Screen().Height()});
     forms::PreparePictures(*this, ahead);
 }
 
