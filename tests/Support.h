@@ -18,7 +18,9 @@
 #include <QtTest>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 namespace support {
 
@@ -64,6 +66,14 @@ inline Rows RowsOf(MainForm& form) {
 // Where a control is, in twips.
 inline QRectF Box(const forms::Control& control) {
     return {control.Left(), control.Top(), control.Width(), control.Height()};
+}
+
+// A data column with one row per (name, value) pair.
+template <typename T>
+void Column(const char* column, std::initializer_list<std::pair<const char*, T>> rows) {
+    QTest::addColumn<T>(column);
+    for (const auto& [name, value] : rows)
+        QTest::newRow(name) << value;
 }
 
 // Counts the events of one type that reach a widget; `spontaneous` false leaves out those the

@@ -377,9 +377,9 @@ private slots:
     }
 
     void disabledWindowTakesNoInput_data() {
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("enabled: activated, then closed") << true;
-        QTest::newRow("disabled: the window above keeps the focus, no close") << false;
+        support::Column<bool>("enabled",
+                              {{"enabled: activated, then closed", true},
+                               {"disabled: the window above keeps the focus, no close", false}});
     }
 
     // frmOther is open above frmProbe, as the About window is above the browser.
@@ -457,16 +457,14 @@ private slots:
     }
 
     void failureInHandlerIsReportedAndProgramGoesOn_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("report");
-        QTest::newRow("runtime error") << 0 << "/pictures/x.jpg: not a picture";
-        QTest::newRow("standard exception") << 1 << "bad thing";
-        QTest::newRow("anything else") << 2 << "unexpected failure";
+        support::Column<int>(
+            "kind", {{"runtime error", 0}, {"standard exception", 1}, {"anything else", 2}});
     }
 
     void failureInHandlerIsReportedAndProgramGoesOn() {
         QFETCH(int, kind);
-        QFETCH(QString, report);
+        const QString report =
+            QStringList{"/pictures/x.jpg: not a picture", "bad thing", "unexpected failure"}[kind];
         bool restRan = false;
         const auto fail = [&](ProbeForm&) {
             Fail(kind);

@@ -89,9 +89,8 @@ private slots:
     }
 
     void openingAFolder_data() {
-        QTest::addColumn<bool>("doubleClick");
-        QTest::newRow("double-click") << true;
-        QTest::newRow("arrow keys and Enter") << false;
+        support::Column<bool>("doubleClick",
+                              {{"double-click", true}, {"arrow keys and Enter", false}});
     }
 
     void openingAFolder() {
@@ -126,29 +125,24 @@ private slots:
         QTest::addColumn<QStringList>("make");
         QTest::addColumn<QStringList>("listed");
         QTest::addColumn<QString>("pattern"); // set by a caller, else the window's own
-        const QString own;
-        QTest::newRow("all seven, any case")
-            << QStringList{"a.gif", "PHOTO.JPG", "c.Jpeg", "d.bmp", "e.ICO", "f.wmf", "g.EmF"}
-            << QStringList{"a.gif", "c.Jpeg", "d.bmp", "e.ICO", "f.wmf", "g.EmF", "PHOTO.JPG"}
-            << own;
-        QTest::newRow("other or inner extension")
-            << QStringList{"a.png", "a.jpg.txt", "jpg", "b.jpg"} << QStringList{"b.jpg"} << own;
-        QTest::newRow("folder named like a picture")
-            << QStringList{"x.jpg/"} << QStringList{} << own;
-        QTest::newRow("links") << QStringList{"link.jpg->t.dat!", "gone.jpg->none.jpg", "d/",
-                                              "dir.jpg->d"}
-                               << QStringList{"link.jpg"} << own;
-        QTest::newRow("hidden file") << QStringList{".hidden.jpg"} << QStringList{} << own;
-        QTest::newRow("sorted without regard to case")
-            << QStringList{"b.gif", "C.bmp", "A.jpg", "a.gif", "B2.ico"}
-            << QStringList{"a.gif", "A.jpg", "b.gif", "B2.ico", "C.bmp"} << own;
+        const auto row = [](const char* name, QStringList make, QStringList listed,
+                            const QString& pattern = {}) {
+            QTest::newRow(name) << make << listed << pattern;
+        };
+        row("all seven, any case",
+            {"a.gif", "PHOTO.JPG", "c.Jpeg", "d.bmp", "e.ICO", "f.wmf", "g.EmF"},
+            {"a.gif", "c.Jpeg", "d.bmp", "e.ICO", "f.wmf", "g.EmF", "PHOTO.JPG"});
+        row("other or inner extension", {"a.png", "a.jpg.txt", "jpg", "b.jpg"}, {"b.jpg"});
+        row("folder named like a picture", {"x.jpg/"}, {});
+        row("links", {"link.jpg->t.dat!", "gone.jpg->none.jpg", "d/", "dir.jpg->d"}, {"link.jpg"});
+        row("hidden file", {".hidden.jpg"}, {});
+        row("sorted without regard to case", {"b.gif", "C.bmp", "A.jpg", "a.gif", "B2.ico"},
+            {"a.gif", "A.jpg", "b.gif", "B2.ico", "C.bmp"});
         const QStringList names{"README", "x.tar.gz", "ab.GIF", "abc.gif"};
-        QTest::newRow("pattern *.*")
-            << names << QStringList{"ab.GIF", "abc.gif", "README", "x.tar.gz"} << "*.*";
-        QTest::newRow("pattern ?b.gif") << names << QStringList{"ab.GIF"} << "?b.gif";
-        QTest::newRow("pattern *.t*.*") << names << QStringList{"x.tar.gz"} << "*.t*.*";
-        QTest::newRow("patterns *.gz; readme")
-            << names << QStringList{"README", "x.tar.gz"} << "*.gz; readme";
+        row("pattern *.*", names, {"ab.GIF", "abc.gif", "README", "x.tar.gz"}, "*.*");
+        row("pattern ?b.gif", names, {"ab.GIF"}, "?b.gif");
+        row("pattern *.t*.*", names, {"x.tar.gz"}, "*.t*.*");
+        row("patterns *.gz; readme", names, {"README", "x.tar.gz"}, "*.gz; readme");
     }
 
     void fileList() {
@@ -212,9 +206,7 @@ private slots:
     }
 
     void unlistableFolder_data() {
-        QTest::addColumn<bool>("removed");
-        QTest::newRow("no permission") << false;
-        QTest::newRow("removed meanwhile") << true;
+        support::Column<bool>("removed", {{"no permission", false}, {"removed meanwhile", true}});
     }
 
     void unlistableFolder() {
@@ -275,12 +267,12 @@ private slots:
     }
 
     void endingTheProgram_data() {
-        QTest::addColumn<int>("focused"); // Escape in File1, Dir1, Drive1, filter; else Exit
-        QTest::newRow("Escape in the file list") << 0;
-        QTest::newRow("Escape in the folder list") << 1;
-        QTest::newRow("Escape in the drive list") << 2;
-        QTest::newRow("Escape in the filter box") << 3;
-        QTest::newRow("File, Exit") << 4;
+        // Escape in File1, Dir1, Drive1, filter; else Exit
+        support::Column<int>("focused", {{"Escape in the file list", 0},
+                                         {"Escape in the folder list", 1},
+                                         {"Escape in the drive list", 2},
+                                         {"Escape in the filter box", 3},
+                                         {"File, Exit", 4}});
     }
 
     void endingTheProgram() {

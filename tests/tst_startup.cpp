@@ -91,10 +91,9 @@ private slots:
         QVERIFY(IsCentred(splash.window()));
         QVERIFY(!splash.window()->windowIcon().isNull());
         // The pictures, each in a box of its natural size.
-        QCOMPARE(splash.Image1.Picture().Width(), 250 * 2540.0 / 96);
-        QCOMPARE(splash.Image1.Picture().Height(), 121 * 2540.0 / 96);
-        QCOMPARE(splash.Image2.Picture().Width(), 142 * 2540.0 / 96);
-        QCOMPARE(splash.Image2.Picture().Height(), 100 * 2540.0 / 96);
+        const auto size = [](const pictures::Picture& p) { return QSizeF(p.Width(), p.Height()); };
+        QCOMPARE(size(splash.Image1.Picture()), QSizeF(250, 121) * 2540.0 / 96);
+        QCOMPARE(size(splash.Image2.Picture()), QSizeF(142, 100) * 2540.0 / 96);
 
         MainForm& browser = *frmMain;
         QCOMPARE(Captions(browser.menuBar()->actions()), (QStringList{"File", "View", "Help"}));
@@ -104,8 +103,7 @@ private slots:
         QCOMPARE(Captions(browser.help.menu()->actions()),
                  (QStringList{"How to Use", "About ", "Licence"}));
         // The pane shows the default picture until the first preview.
-        QCOMPARE(browser.pic1.Picture().Width(), splash.Image1.Picture().Width());
-        QCOMPARE(browser.pic1.Picture().Height(), splash.Image1.Picture().Height());
+        QCOMPARE(size(browser.pic1.Picture()), size(splash.Image1.Picture()));
 
         // Shown for the first time, the drive list has the focus; Tab goes on in order.
         browser.setVisible(true);
@@ -185,9 +183,8 @@ private slots:
     }
 
     void clickHandsOverAtOnce_data() {
-        QTest::addColumn<QString>("where");
-        QTest::newRow("window surface") << "surface";
-        QTest::newRow("frame's empty area") << "frame";
+        support::Column<QString>("where",
+                                 {{"window surface", "surface"}, {"frame's empty area", "frame"}});
     }
 
     void clickHandsOverAtOnce() {
@@ -210,9 +207,7 @@ private slots:
     }
 
     void labelsPicturesAndKeysDoNothing_data() {
-        QTest::addColumn<bool>("about");
-        QTest::newRow("at start-up") << false;
-        QTest::newRow("as About") << true;
+        support::Column<bool>("about", {{"at start-up", false}, {"as About", true}});
     }
 
     void labelsPicturesAndKeysDoNothing() {
@@ -244,9 +239,8 @@ private slots:
     }
 
     void aboutStaysUntilClicked_data() {
-        QTest::addColumn<QString>("where");
-        QTest::newRow("closed on the frame") << "frame";
-        QTest::newRow("closed on the window surface") << "surface";
+        support::Column<QString>("where", {{"closed on the frame", "frame"},
+                                           {"closed on the window surface", "surface"}});
     }
 
     void aboutStaysUntilClicked() {
