@@ -549,14 +549,8 @@ private slots:
                  QSizeF(expected.size()) * kHundredthsOfMmPerPixel);
         const Rendering drawn = picture.render(expected.size());
         QCOMPARE(drawn.error, problem.isEmpty() ? QString() : "exact: " + problem);
-        const QImage got = drawn.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        const QImage want = expected.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        QCOMPARE(got.size(), want.size());
-        for (int y = 0; y < want.height(); ++y)
-            for (int x = 0; x < want.width(); ++x)
-                QVERIFY2(got.pixel(x, y) == want.pixel(x, y),
-                         qPrintable(QString::asprintf("at %d,%d: %08x not %08x", x, y,
-                                                      got.pixel(x, y), want.pixel(x, y))));
+        QCOMPARE(drawn.image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 expected.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
 
     // A progressive photo is decoded through coefficient buffers of its full size, whatever the
