@@ -40,10 +40,12 @@ QByteArray Encode(const QImage& image, const char* format, bool progressive = fa
     return bytes;
 }
 
+// A file under tests/data, or an absolute path (the system's profiles: scripts/setup.sh).
 QByteArray TestData(const char* name) {
-    QFile file(QStringLiteral(LUMBRIK_TEST_DATA "/") + QLatin1String(name));
+    QFile file(name[0] == '/' ? QString::fromLatin1(name)
+                              : QStringLiteral(LUMBRIK_TEST_DATA "/") + QLatin1String(name));
     if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", name);
+        qFatal("cannot read %s", qPrintable(file.fileName()));
     return file.readAll();
 }
 
@@ -267,13 +269,6 @@ QImage Patches() {
     for (int i = 0; i < 4; ++i)
         QPainter(&image).fillRect(32 * i, 0, 32, 32, kStoredColours[i]);
     return image;
-}
-
-QByteArray SystemProfile(const char* path) {
-    QFile file{QString::fromLatin1(path)};
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s (scripts/setup.sh installs it)", path);
-    return file.readAll();
 }
 
 // The profile cut into three APP2 segments, of which those numbered in `order` are spliced in.
@@ -570,9 +565,8 @@ private slots:
         QTest::addColumn<QList<QColor>>("expected");
 
         const QByteArray jpeg = Encode(Patches(), "jpeg");
-        const QByteArray proPhoto = SystemProfile("/usr/share/color/icc/ghostscript/rommrgb.icc");
-        const QByteArray adobe =
-            SystemProfile("/usr/share/color/icc/compatibleWithAdobeRGB1998.icc");
+        const QByteArray proPhoto = TestData("/usr/share/color/icc/ghostscript/rommrgb.icc");
+        const QByteArray adobe = TestData("/usr/share/color/icc/compatibleWithAdobeRGB1998.icc");
         const QList<QColor> fromAdobe{
             {0, 172, 85}, {232, 57, 34}, {121, 121, 204}, {241, 201, 149}};
         QTest::newRow("jpeg, ProPhoto")
