@@ -392,7 +392,7 @@ private slots:
     // next step, by key or by a running show's tick, shows the next file and clears the report.
     // One drawn ahead before it went bad is reported only when it is shown; one drawn ahead
     // and then rewritten or replaced shows its new content ("blue").
-    void aBadFileIsSteppedOver_data() {
+    void steppingOntoAChangedFile_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("ticking");
         QTest::addColumn<bool>("ahead");    // drawn ahead before it went bad
@@ -410,7 +410,7 @@ private slots:
             << "replaced" << false << true << "blue";
     }
 
-    void aBadFileIsSteppedOver() {
+    void steppingOntoAChangedFile() {
         QFETCH(QString, kind);
         QFETCH(QString, stays);
         QFETCH(bool, ticking);
