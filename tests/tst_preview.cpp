@@ -238,27 +238,22 @@ private slots:
                 << quint32(0) << quint32(0) << quint32(0) << quint32(0) << quint32(0);
             return bytes + QByteArray(3 * 4 * 4, '\x7f');
         };
-        QTest::newRow("random bytes named .jpg")
-            << "garbage.jpg" << QByteArray("\x13\x37\xca\xfe not a picture at all", 25)
-            << "garbage.jpg: not a picture" << false;
-        QTest::newRow("text named .gif") << "notes.gif" << QByteArray("GIF is a nice format\n")
-                                         << "notes.gif: not a picture" << false;
-        QTest::newRow("empty .bmp")
-            << "empty.bmp" << QByteArray("") << "empty.bmp: an empty file" << false;
-        QTest::newRow("deleted after listing")
-            << "gone.bmp" << QByteArray() << "gone.bmp: no such file" << false;
-        QTest::newRow("damaged header") << "zeros.bmp" << QByteArray("BM") + QByteArray(60, '\0')
-                                        << "zeros.bmp: damaged picture data" << false;
-        QTest::newRow("variant not read")
-            << "inside.bmp" << bmp(4, 4, 4) << "inside.bmp: unreadable BMP (JPEG inside)"
-            << false;
-        QTest::newRow("too large") << "huge.bmp" << bmp(20000, 20000, 0)
-                                   << "huge.bmp: too large to draw (1526 MB)" << false;
-        QTest::newRow("shorter than its picture")
-            << "cut.bmp" << bmp(4, 8, 0) << "cut.bmp: the file is cut short" << true;
+        const auto row = [](const char* name, const QByteArray& content, const char* reason,
+                            bool drawn = false) {
+            QTest::newRow(name) << QString(name) << content << name + QString(": ") + reason
+                                << drawn;
+        };
+        row("garbage.jpg", QByteArray("\x13\x37\xca\xfe not a picture at all", 25),
+            "not a picture");
+        row("notes.gif", "GIF is a nice format\n", "not a picture"); // text
+        row("empty.bmp", "", "an empty file");
+        row("gone.bmp", QByteArray(), "no such file"); // deleted after listing
+        row("zeros.bmp", QByteArray("BM") + QByteArray(60, '\0'), "damaged picture data");
+        row("inside.bmp", bmp(4, 4, 4), "unreadable BMP (JPEG inside)");
+        row("huge.bmp", bmp(20000, 20000, 0), "too large to draw (1526 MB)");
+        row("cut.bmp", bmp(4, 8, 0), "the file is cut short", true);
         // A window made smaller than its layout allows, previewing before its layout pass.
-        QTest::newRow("box without room")
-            << "b.bmp" << QByteArray() << "b.bmp: the preview pane has no room" << false;
+        row("b.bmp", QByteArray(), "the preview pane has no room");
     }
 
     void fileThatCannotBePreviewed() {
