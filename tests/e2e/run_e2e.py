@@ -266,18 +266,23 @@ class Program:
         log(f"start {binary} {' '.join(arguments)} in {cwd}")
         self.process = subprocess.Popen([binary, *arguments], cwd=cwd, env=display.env)
 
-    def wait_exit(self, timeout=10.0):
-        try:
-            return self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            raise Failure(f"the program did not end within {timeout:.0f} s") from None
+    def __enter__(self):
+        return self
 
-    def kill(self):
+    def __exit__(self, *_):
         if self.process.poll() is not None:
             log(f"the program ended with status {self.process.returncode}")
         else:
             self.process.kill()
             self.process.wait()
+
+    def escape_ends(self, message="the program ends with status 0", timeout=10.0):
+        self.display.key("Escape")
+        try:
+            code = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the program did not end within {timeout:.0f} s") from None
+        check(code == 0, f"{message} (got {code})")
 
 
 class Browser:
@@ -342,6 +347,19 @@ class Browser:
     def pane_region(self):
         return (self.x, self.y, self.x + self.w, self.y + self.h)
 
+    def previews(self, colour, what):
+        """Waits until the pane shows the picture of `colour`; the screenshot."""
+        return poll(what, lambda: (lambda s: s if s.box(colour, self.pane_region()) else None)(
+            self.display.screenshot()))
+
+    def answer_delete(self, key):
+        self.display.key("Delete")
+        dialog = poll("the delete confirmation",
+                      lambda: self.display.windows("Delete Confirmation"))
+        poll("the confirmation to be active", lambda: self.display.active() == dialog[0])
+        self.display.key(key)
+        poll("the confirmation to close", lambda: not self.display.windows("Delete Confirmation"))
+
     def subfolder_row(self, shot):
         """Screen point on the folder list's first subfolder: the row below the highlighted
         current folder. The folder list stands right of the file list, its left edge
@@ -398,31 +416,38 @@ def aspect_kept(box, width, height, tolerance=0.03):
     return abs((w / h) / (width / height) - 1) <= tolerance
 
 
+def full_screen_fits(display, picture, what):
+    """Waits for `picture` full screen; checks it is centred and keeps its aspect ratio."""
+    _, width, height, colour = picture
+    box = full_screen_box(display, colour, what)
+    check(aspect_kept(box, width, height) and centred(box, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
+          f"{what} is centred on the screen and keeps its aspect ratio")
+    return box
+
+
 def main_journey(display, binary, folder, shots):
     """The typical event: splash, browser, preview, full screen, slide show, back, deletion,
     About, and Escape ending the program."""
-    program = Program(display, binary, os.path.dirname(folder))
-    try:
+    with Program(display, binary, os.path.dirname(folder)) as program:
         splash = poll("the splash window", lambda: splash_windows(display))
         check(not display.windows("Image Viewer"), "the splash shows before the browser")
         browser = Browser(display)
-        check(not [w for w in display.windows() if w == splash[0]],
-              "the splash has closed once the browser is shown")
+        check(splash[0] not in display.windows(), "the splash has closed once the browser is shown")
 
         # The working folder holds no pictures; its subfolder "pictures" does. Open it.
         shot = display.screenshot()
         status = browser.status_region()
         check(shot.dark_pixels(*status) == 0, "the status bar is empty before a file is chosen")
         display.click(*browser.subfolder_row(shot), repeat=2)
-        poll("the file list to fill", lambda: (
-            lambda s: s.dark_pixels(*browser.file_names_region(s)) > 20)(display.screenshot()))
+        shot = poll("the file list to fill", lambda: (
+            lambda s: s if s.dark_pixels(*browser.file_names_region(s)) > 20 else None)(
+                display.screenshot()))
         check(True, "a double-click in the folder list opens the folder of pictures")
-        shot = display.screenshot()
 
         # Click the first file's name: its preview fills the pane's height, centred across.
         first_file = browser.file_row(shot, 0)  # found while no row is highlighted
         display.click(*first_file)
-        poll("the red preview", lambda: display.screenshot().box(RED, browser.pane_region()))
+        browser.previews(RED, "the red preview")
         shot = display.screenshot(os.path.join(shots, "browser.png"))
         red = shot.box(RED, browser.pane_region())
         log("red preview " + box_text(red))
@@ -432,32 +457,25 @@ def main_journey(display, binary, folder, shots):
         red_status = shot.region(*status)
         check(shot.dark_pixels(*status) > 20, "the status bar shows the size text")
 
-        # Double-click the name: the viewer covers the screen, the red picture fitted to its
-        # height and centred.
+        # Double-click the name: the viewer covers the screen, the red picture fitted and centred.
         # A click sooner than the double-click interval after the last one would pair with it.
         # Nothing on the screen tells when that interval has passed, so this is a plain wait.
         time.sleep(DOUBLE_CLICK_INTERVAL)
         display.click(*first_file, repeat=2)
         viewer = poll("the full-screen viewer", lambda: display.windows("Form2"))[0]
-        full = full_screen_box(display, RED, "the red picture full screen")
+        full_screen_fits(display, PICTURES[0], "the red picture full screen")
         check(not display.windows("Image Viewer"), "the browser is hidden while the viewer shows")
-        check(centred(full, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
-              "the picture is centred on the screen")
-        check(aspect_kept(full, 320, 240), "full screen keeps the picture's aspect ratio")
         poll("the viewer to be active", lambda: display.active() == viewer)
         display.screenshot(os.path.join(shots, "fullscreen.png"))
 
-        # Right steps to the next file; the digit 1 starts a slide show that moves on by itself.
+        # Right steps to the next file (fitted to the height); the digit 1 starts a slide show
+        # that moves on by itself (to a picture fitted to the width).
         display.key("Right")
-        green = full_screen_box(display, GREEN, "the green picture full screen")
-        check(green[3] - green[1] + 1 == SCREEN_H and aspect_kept(green, 240, 320)
-              and centred(green, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
-              "Right shows the next picture, fitted to the height and centred")
+        green = full_screen_fits(display, PICTURES[1], "the green picture (Right)")
+        check(green[3] - green[1] + 1 == SCREEN_H, "Right's picture is fitted to the height")
         display.key("1")
-        blue = full_screen_box(display, BLUE, "the slide show's next picture")
-        check(blue[2] - blue[0] + 1 == SCREEN_W and aspect_kept(blue, 400, 200)
-              and centred(blue, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
-              "the slide show moved on to the blue picture, fitted to the width and centred")
+        blue = full_screen_fits(display, PICTURES[2], "the slide show's blue picture")
+        check(blue[2] - blue[0] + 1 == SCREEN_W, "the slide show's picture is fitted to the width")
         # 0 halts the slide show, so that the picture on the screen is the last one shown
         # (one more tick would wrap round to the first).
         display.key("0")
@@ -470,8 +488,7 @@ def main_journey(display, binary, folder, shots):
         display.key("Escape")
         poll("the viewer to close", lambda: not display.windows("Form2"))
         browser.shown_and_active()
-        shot = poll("the last picture's preview", lambda: (
-            lambda s: s if s.box(last[3], browser.pane_region()) else None)(display.screenshot()))
+        shot = browser.previews(last[3], "the last picture's preview")
         preview = shot.box(last[3], browser.pane_region())
         log("preview " + box_text(preview))
         check(len([p for p in PICTURES if shot.box(p[3], browser.pane_region())]) == 1
@@ -486,16 +503,11 @@ def main_journey(display, binary, folder, shots):
         # Delete, answered Cancel: the file stays. The list is refreshed all the same, so with
         # the last entry selected the first one is selected afterwards.
         index = PICTURES.index(last)
-        display.key("Delete")
-        dialog = poll("the delete confirmation", lambda: display.windows("Delete Confirmation"))
-        poll("the confirmation to be active", lambda: display.active() == dialog[0])
-        display.key("Escape")
-        poll("the confirmation to close", lambda: not display.windows("Delete Confirmation"))
+        browser.answer_delete("Escape")
         check(all(os.path.exists(os.path.join(folder, p[0])) for p in PICTURES),
               "Cancel keeps the file")
         selected = PICTURES[0] if index == len(PICTURES) - 1 else last
-        poll(f"{selected[0]} to be previewed after Cancel",
-             lambda: display.screenshot().box(selected[3], browser.pane_region()))
+        browser.previews(selected[3], f"{selected[0]} to be previewed after Cancel")
         check(True, f"after Cancel, {selected[0]} is selected")
 
         # Delete answered OK: the file is gone and the next one (or the first) is selected.
@@ -504,20 +516,15 @@ def main_journey(display, binary, folder, shots):
         deleted = os.path.join(folder, selected[0])
         remaining = [p for p in PICTURES if p is not selected]
         following = remaining[0 if index == len(PICTURES) - 1 else index]
-        display.key("Delete")
-        dialog = poll("the delete confirmation", lambda: display.windows("Delete Confirmation"))
-        poll("the confirmation to be active", lambda: display.active() == dialog[0])
-        display.key("Return")
+        browser.answer_delete("Return")
         poll("the file to be deleted", lambda: not os.path.exists(deleted))
         check(len(os.listdir(folder)) == len(remaining), f"OK deletes {selected[0]}, only it")
-        poll("the following file's preview",
-             lambda: display.screenshot().box(following[3], browser.pane_region()))
+        browser.previews(following[3], "the following file's preview")
         check(True, f"after the deletion, {following[0]} is selected and previewed")
 
         # Help > About: the splash again, which stays until it is clicked.
         browser.shown_and_active()
-        shot = display.screenshot()
-        display.click(*menu_title(shot, browser, 2))
+        display.click(*menu_title(display.screenshot(), browser, 2))
         display.key("Down", "Down", "Return")
         about = poll("the About window", lambda: splash_windows(display))[0]
         ax, ay, aw, ah = display.geometry(about)
@@ -543,17 +550,11 @@ def main_journey(display, binary, folder, shots):
         poll("the About window to close", lambda: about not in display.windows())
         window = browser.window
         browser.shown_and_active()
-        poll("the preview of the file selected before", lambda: display.screenshot().box(
-            following[3], browser.pane_region()))
+        browser.previews(following[3], "the preview of the file selected before")
         check(browser.window == window,
               "a click closes About and gives the same browser its input back, its file selected")
 
-        # Escape ends the program.
-        display.key("Escape")
-        status_code = program.wait_exit()
-        check(status_code == 0, f"Escape ends the program with status 0 (got {status_code})")
-    finally:
-        program.kill()
+        program.escape_ends("Escape ends the program with status 0")
 
 
 def menu_title(shot, browser, index):
@@ -582,59 +583,38 @@ def menu_title(shot, browser, index):
 
 def given_picture(display, binary, folder):
     """A picture named on the command line is selected and previewed once the browser shows."""
-    program = Program(display, binary, "/", [os.path.join(folder, "b-green.gif")])
-    try:
+    with Program(display, binary, "/", [os.path.join(folder, "b-green.gif")]) as program:
         splash = poll("the splash window", lambda: splash_windows(display))[0]
         x, y, w, h = display.geometry(splash)
         display.click(x + 4, y + h // 2)  # the band outside the frame hands over at once
         browser = Browser(display)
-        green = poll("the given picture's preview",
-                     lambda: display.screenshot().box(GREEN, browser.pane_region()))
+        green = browser.previews(GREEN, "the given picture's preview").box(
+            GREEN, browser.pane_region())
         check(aspect_kept(green, 240, 320) and centred(green, browser.pane_centre_x()),
               "a picture given on the command line is previewed")
-        display.key("Escape")
-        check(program.wait_exit() == 0, "the program ends with status 0")
-    finally:
-        program.kill()
+        program.escape_ends()
 
 
-def given_folder_and_missing_path(display, binary, folder):
-    program = Program(display, binary, "/", [folder])
-    try:
-        browser = Browser(display)
-        display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
-        poll("the first file's preview",
-             lambda: display.screenshot().box(RED, browser.pane_region()))
-        check(True, "a folder given on the command line is the one the file list shows")
-        display.key("Escape")
-        check(program.wait_exit() == 0, "the program ends with status 0")
-    finally:
-        program.kill()
-
-    # A missing path, and a file that the file list does not show, are reported in the status
-    # bar; the browser starts in the working folder, or in the file's folder.
+def given_folders(display, binary, folder):
+    """A folder given on the command line is the one the file list shows; a missing path, and
+    a file that the file list does not show, are reported in the status bar, and the browser
+    starts in the working folder, or in the file's folder."""
     unlisted = os.path.join(folder, "notes.txt")
     with open(unlisted, "w") as notes:
         notes.write("not a picture\n")
-    given_but_not_opened(display, binary, folder, os.path.join(folder, "no-such-picture.gif"))
-    given_but_not_opened(display, binary, "/", unlisted)
-
-
-def given_but_not_opened(display, binary, cwd, given):
-    program = Program(display, binary, cwd, [given])
-    try:
-        browser = Browser(display)
-        status = browser.status_region()
-        poll("the failure in the status bar",
-             lambda: display.screenshot().dark_pixels(*status) > 20)
-        display.key("Tab", "Tab", "Down")
-        poll("the working folder's first file",
-             lambda: display.screenshot().box(RED, browser.pane_region()))
-        check(True, f"{os.path.basename(given)} is reported and the browser shows the folder")
-        display.key("Escape")
-        check(program.wait_exit() == 0, "the program ends with status 0")
-    finally:
-        program.kill()
+    for cwd, given, reported in (("/", folder, False),
+                                 (folder, os.path.join(folder, "no-such-picture.gif"), True),
+                                 ("/", unlisted, True)):
+        with Program(display, binary, cwd, [given]) as program:
+            browser = Browser(display)
+            if reported:
+                poll("the failure in the status bar", lambda: display.screenshot().dark_pixels(
+                    *browser.status_region()) > 20)
+            display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
+            browser.previews(RED, "the first file's preview")
+            check(True, f"given {os.path.basename(given)}, the browser shows its folder"
+                  + (", reporting it" if reported else ""))
+            program.escape_ends()
 
 
 def main():
@@ -666,13 +646,12 @@ def main():
         os.mkdir(fresh)
         make_pictures(fresh)
         given_picture(display, binary, fresh)
-        given_folder_and_missing_path(display, binary, fresh)
+        given_folders(display, binary, fresh)
     except Failure as failure:
         log(f"FAILED: {failure}")
         if display:
             log("visible windows: " + ", ".join(f"{w} '{display.title(w)}' {display.geometry(w)}"
                                                 for w in display.windows()))
-        if display:
             try:
                 display.screenshot(os.path.join(shots, "e2e-failure.png"))
             except (subprocess.CalledProcessError, Failure):
