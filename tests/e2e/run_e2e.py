@@ -51,8 +51,9 @@ def check(condition, message):
     log("ok: " + message)
 
 
-def poll(what, probe, timeout=10.0, interval=0.05):
-    """Calls probe until it returns something true; fails with `what` after `timeout` s."""
+def poll(what, probe, timeout=10.0, interval=0.05, ok=None):
+    """Calls probe until it returns something true; fails with `what` after `timeout` s.
+    `ok` names the check that the wait stands for."""
     begun = time.monotonic()
     deadline = begun + timeout
     while True:
@@ -60,6 +61,8 @@ def poll(what, probe, timeout=10.0, interval=0.05):
         if value:
             if time.monotonic() - begun > 1:
                 log(f"waited {time.monotonic() - begun:.1f} s for {what}")
+            if ok:
+                log("ok: " + ok)
             return value
         if time.monotonic() > deadline:
             raise Failure(f"timed out after {timeout:.0f} s waiting for {what}")
@@ -77,13 +80,10 @@ class Display:
             pass_fds=[write_end], stdout=subprocess.DEVNULL,
             stderr=open(os.path.join(workdir, "xvfb.log"), "w"))
         os.close(write_end)
-        number = b""
         with os.fdopen(read_end, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise Failure("Xvfb did not start (see xvfb.log)")
-                number += chunk
+            number = pipe.readline()
+        if not number.endswith(b"\n"):
+            raise Failure("Xvfb did not start (see xvfb.log)")
         self.name = ":" + number.decode().strip()
         runtime = os.path.join(workdir, "runtime")
         os.mkdir(runtime, 0o700)
@@ -155,9 +155,6 @@ class Display:
         out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"], check=False)
         return [int(w, 16) for w in out.partition("#")[2].replace(",", " ").split()]
 
-    def states(self, window):
-        return self.run(["xprop", "-id", str(window), "_NET_WM_STATE"], check=False)
-
     def screenshot(self, save_as=None):
         data = subprocess.run([IMPORT, "-display", self.name, "-window", "root", "-depth", "8",
                                "ppm:-"], env=self.env, capture_output=True, check=True).stdout
@@ -175,14 +172,11 @@ class Shot:
         if not header:
             raise Failure("unexpected screenshot format")
         self.width, self.height = int(header[1]), int(header[2])
-        position = header.end()
-        stride = self.width * 3
-        self.rows = [ppm[position + y * stride:position + (y + 1) * stride]
-                     for y in range(self.height)]
+        at, stride = header.end(), self.width * 3
+        self.rows = [ppm[at + y * stride:at + (y + 1) * stride] for y in range(self.height)]
 
     def pixel(self, x, y):
-        row = self.rows[y]
-        return tuple(row[x * 3:x * 3 + 3])
+        return tuple(self.rows[y][x * 3:x * 3 + 3])
 
     def box(self, colour, region=None):
         """Bounding box (left, top, right, bottom; inclusive) of the pixels of `colour`,
@@ -203,10 +197,7 @@ class Shot:
             while end % 3:
                 end = row.rfind(pattern, left * 3, end + 2)
             x0, x1 = start // 3, end // 3
-            if found is None:
-                found = [x0, y, x1, y]
-            else:
-                found = [min(found[0], x0), found[1], max(found[2], x1), y]
+            found = [min(found[0], x0), found[1], max(found[2], x1), y] if found else [x0, y, x1, y]
         return tuple(found) if found else None
 
     def region(self, left, top, right, bottom):
@@ -218,7 +209,7 @@ class Shot:
         return sum(1 for i in range(0, len(data), 3) if data[i] + data[i + 1] + data[i + 2] < 240)
 
 
-def holds(what, probe, span=1.0):
+def holds(what, probe, span=1.0, ok=None):
     """Waits until probe has stayed true for `span` s: nothing tells when the window system and
     the program have done with a click, and a wrong outcome may come a moment later."""
     since = None
@@ -227,7 +218,7 @@ def holds(what, probe, span=1.0):
         nonlocal since
         since = (since or time.monotonic()) if probe() else None
         return since is not None and time.monotonic() - since >= span
-    poll(what, steady)
+    poll(what, steady, ok=ok)
 
 
 def splash_windows(display):
@@ -238,16 +229,6 @@ def splash_windows(display):
         return (geometry and abs(geometry[2] - 6765 / TWIPS_PER_PIXEL) <= 1
                 and abs(geometry[3] - 3615 / TWIPS_PER_PIXEL) <= 1)
     return [w for w in display.windows() if is_splash(w)]
-
-
-def full_screen_box(display, colour, what):
-    """Waits until the picture of `colour` spans the screen's width or height; its box."""
-    def probe():
-        box = display.screenshot().box(colour)
-        return box if spans_screen(box) else None
-    box = poll(what, probe)
-    log("full screen " + box_text(box))
-    return box
 
 
 def spans_screen(box):
@@ -347,10 +328,10 @@ class Browser:
     def pane_region(self):
         return (self.x, self.y, self.x + self.w, self.y + self.h)
 
-    def previews(self, colour, what):
+    def previews(self, colour, what, ok=None):
         """Waits until the pane shows the picture of `colour`; the screenshot."""
         return poll(what, lambda: (lambda s: s if s.box(colour, self.pane_region()) else None)(
-            self.display.screenshot()))
+            self.display.screenshot()), ok=ok)
 
     def answer_delete(self, key):
         self.display.key("Delete")
@@ -404,22 +385,21 @@ def make_pictures(folder):
 
 
 def centred(box, centre_x=None, centre_y=None, tolerance=1.5):
-    cx = (box[0] + box[2]) / 2
-    cy = (box[1] + box[3]) / 2
-    return ((centre_x is None or abs(cx - centre_x) <= tolerance)
-            and (centre_y is None or abs(cy - centre_y) <= tolerance))
+    return all(c is None or abs((box[i] + box[i + 2]) / 2 - c) <= tolerance
+               for i, c in ((0, centre_x), (1, centre_y)))
 
 
 def aspect_kept(box, width, height, tolerance=0.03):
-    w = box[2] - box[0] + 1
-    h = box[3] - box[1] + 1
-    return abs((w / h) / (width / height) - 1) <= tolerance
+    return abs((box[2] - box[0] + 1) / (box[3] - box[1] + 1) / (width / height) - 1) <= tolerance
 
 
 def full_screen_fits(display, picture, what):
-    """Waits for `picture` full screen; checks it is centred and keeps its aspect ratio."""
+    """Waits until `picture` spans the screen's width or height; checks it is centred and
+    keeps its aspect ratio."""
     _, width, height, colour = picture
-    box = full_screen_box(display, colour, what)
+    box = poll(what, lambda: (lambda b: b if spans_screen(b) else None)(
+        display.screenshot().box(colour)))
+    log("full screen " + box_text(box))
     check(aspect_kept(box, width, height) and centred(box, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
           f"{what} is centred on the screen and keeps its aspect ratio")
     return box
@@ -441,8 +421,7 @@ def main_journey(display, binary, folder, shots):
         display.click(*browser.subfolder_row(shot), repeat=2)
         shot = poll("the file list to fill", lambda: (
             lambda s: s if s.dark_pixels(*browser.file_names_region(s)) > 20 else None)(
-                display.screenshot()))
-        check(True, "a double-click in the folder list opens the folder of pictures")
+                display.screenshot()), ok="a double-click in the folder list opens the folder")
 
         # Click the first file's name: its preview fills the pane's height, centred across.
         first_file = browser.file_row(shot, 0)  # found while no row is highlighted
@@ -481,8 +460,8 @@ def main_journey(display, binary, folder, shots):
         display.key("0")
         last = poll("one picture on the screen", lambda: (
             lambda shot: (lambda shown: shown[0] if len(shown) == 1 else None)(
-                [p for p in PICTURES if spans_screen(shot.box(p[3]))]))(display.screenshot()))
-        check(True, f"the slide show halted on {last[0]}")
+                [p for p in PICTURES if spans_screen(shot.box(p[3]))]))(display.screenshot()),
+            ok="the slide show halted on one picture")
 
         # Escape: back to the browser, with the last picture shown selected and previewed.
         display.key("Escape")
@@ -507,8 +486,8 @@ def main_journey(display, binary, folder, shots):
         check(all(os.path.exists(os.path.join(folder, p[0])) for p in PICTURES),
               "Cancel keeps the file")
         selected = PICTURES[0] if index == len(PICTURES) - 1 else last
-        browser.previews(selected[3], f"{selected[0]} to be previewed after Cancel")
-        check(True, f"after Cancel, {selected[0]} is selected")
+        browser.previews(selected[3], f"{selected[0]} to be previewed after Cancel",
+                         ok=f"after Cancel, {selected[0]} is selected")
 
         # Delete answered OK: the file is gone and the next one (or the first) is selected.
         browser.shown_and_active()
@@ -519,16 +498,16 @@ def main_journey(display, binary, folder, shots):
         browser.answer_delete("Return")
         poll("the file to be deleted", lambda: not os.path.exists(deleted))
         check(len(os.listdir(folder)) == len(remaining), f"OK deletes {selected[0]}, only it")
-        browser.previews(following[3], "the following file's preview")
-        check(True, f"after the deletion, {following[0]} is selected and previewed")
+        browser.previews(following[3], "the following file's preview",
+                         ok=f"after the deletion, {following[0]} is selected and previewed")
 
         # Help > About: the splash again, which stays until it is clicked.
         browser.shown_and_active()
         display.click(*menu_title(display.screenshot(), browser, 2))
         display.key("Down", "Down", "Return")
-        about = poll("the About window", lambda: splash_windows(display))[0]
-        ax, ay, aw, ah = display.geometry(about)
-        check(True, "About shows the splash window")
+        about = poll("the About window", lambda: splash_windows(display),
+                     ok="About shows the splash window")[0]
+        ax, ay, _, _ = display.geometry(about)
 
         # The browser takes no input meanwhile: a click on it (its status bar, below About)
         # leaves About on top and active, and neither Alt+F4 nor a close request sent to the
@@ -539,12 +518,12 @@ def main_journey(display, binary, folder, shots):
                     and stack.index(about) > stack.index(browser.window))
         holds("About to be active and above the browser", about_above)
         display.click(browser.x + browser.w // 2, browser.y + browser.h - 8)
-        holds("About to stay active and above the browser after a click on it", about_above)
-        check(True, "a click on the browser leaves About on top and active")
+        holds("About to stay active and above the browser after a click on it", about_above,
+              ok="a click on the browser leaves About on top and active")
         display.key("alt+F4")
         display.run(["wmctrl", "-i", "-c", str(browser.window)])
-        holds("both windows to stay", lambda: about_above() and program.process.poll() is None)
-        check(True, "Alt+F4 and a close request leave both windows and the program running")
+        holds("both windows to stay", lambda: about_above() and program.process.poll() is None,
+              ok="Alt+F4 and a close request leave both windows and the program running")
         # The frame's empty area, right of the labels and left of the second picture.
         display.click(ax + (150 + 2700) // TWIPS_PER_PIXEL, ay + (60 + 2900) // TWIPS_PER_PIXEL)
         poll("the About window to close", lambda: about not in display.windows())
@@ -559,17 +538,13 @@ def main_journey(display, binary, folder, shots):
 
 def menu_title(shot, browser, index):
     """Centre of the index-th title of the menu bar, found as runs of dark text pixels."""
-    y_top = browser.y + 2
-    y_bottom = browser.y + 18
-    columns = []
-    for x in range(browser.x, browser.x + browser.w):
-        columns.append(any(sum(shot.pixel(x, y)) < 240 for y in range(y_top, y_bottom)))
-    titles = []
-    x = 0
+    y_top, y_bottom = browser.y + 2, browser.y + 18
+    columns = [any(sum(shot.pixel(x, y)) < 240 for y in range(y_top, y_bottom))
+               for x in range(browser.x, browser.x + browser.w)]
+    titles, x = [], 0
     while x < len(columns):
         if columns[x]:
-            start = x
-            gap = 0
+            start, gap = x, 0
             while x < len(columns) and gap < 6:
                 gap = 0 if columns[x] else gap + 1
                 x += 1
@@ -611,9 +586,9 @@ def given_folders(display, binary, folder):
                 poll("the failure in the status bar", lambda: display.screenshot().dark_pixels(
                     *browser.status_region()) > 20)
             display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
-            browser.previews(RED, "the first file's preview")
-            check(True, f"given {os.path.basename(given)}, the browser shows its folder"
-                  + (", reporting it" if reported else ""))
+            browser.previews(RED, "the first file's preview",
+                             ok=f"given {os.path.basename(given)}, the browser shows its folder"
+                             + (", reporting it" if reported else ""))
             program.escape_ends()
 
 
