@@ -24,9 +24,7 @@ TWIPS_PER_PIXEL = 15
 DOUBLE_CLICK_INTERVAL = 0.5  # seconds; Qt's default is 400 ms
 
 # Solid colours that nothing else on the screen uses, one per picture.
-RED = (255, 0, 0)
-GREEN = (0, 255, 0)
-BLUE = (0, 0, 255)
+RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
 PICTURES = [
     # name, width, height, colour; the file list sorts them by name
     ("a-red.bmp", 320, 240, RED),
@@ -236,9 +234,8 @@ def spans_screen(box):
 
 
 def box_text(box):
-    if not box:
-        return "none"
-    return f"{box[0]},{box[1]}..{box[2]},{box[3]} ({box[2] - box[0] + 1}x{box[3] - box[1] + 1})"
+    return (f"{box[0]},{box[1]}..{box[2]},{box[3]} ({box[2] - box[0] + 1}x{box[3] - box[1] + 1})"
+            if box else "none")
 
 
 class Program:
@@ -356,8 +353,7 @@ class Browser:
             colour = shot.pixel(x, y)
             if colour != run_colour:
                 if run_colour not in (None, (255, 255, 255)) and 8 <= y - run_start <= 30:
-                    height = y - run_start
-                    return left + 40, y + height // 2
+                    return left + 40, y + (y - run_start) // 2
                 run_start, run_colour = y, colour
         raise Failure("no highlighted folder in the folder list")
 
@@ -377,11 +373,12 @@ DRAWING = ["-fill", "rgb(255,255,0)", "-draw", "circle 230,70 230,40", "-fill", 
 
 
 def make_pictures(folder):
+    os.mkdir(folder)
     for name, width, height, colour in PICTURES:
-        drawing = DRAWING if colour == RED else []
-        subprocess.run([CONVERT, "-size", f"{width}x{height}",
-                        "xc:rgb({},{},{})".format(*colour), *drawing,
-                        os.path.join(folder, name)], check=True)
+        subprocess.run([CONVERT, "-size", f"{width}x{height}", "xc:rgb({},{},{})".format(*colour),
+                        *(DRAWING if colour == RED else []), os.path.join(folder, name)],
+                       check=True)
+    return folder
 
 
 def centred(box, centre_x=None, centre_y=None, tolerance=1.5):
@@ -556,39 +553,36 @@ def menu_title(shot, browser, index):
     return browser.x + (start + end) // 2, (y_top + y_bottom) // 2
 
 
-def given_picture(display, binary, folder):
-    """A picture named on the command line is selected and previewed once the browser shows."""
-    with Program(display, binary, "/", [os.path.join(folder, "b-green.gif")]) as program:
-        splash = poll("the splash window", lambda: splash_windows(display))[0]
-        x, y, w, h = display.geometry(splash)
-        display.click(x + 4, y + h // 2)  # the band outside the frame hands over at once
-        browser = Browser(display)
-        green = browser.previews(GREEN, "the given picture's preview").box(
-            GREEN, browser.pane_region())
-        check(aspect_kept(green, 240, 320) and centred(green, browser.pane_centre_x()),
-              "a picture given on the command line is previewed")
-        program.escape_ends()
-
-
-def given_folders(display, binary, folder):
-    """A folder given on the command line is the one the file list shows; a missing path, and
-    a file that the file list does not show, are reported in the status bar, and the browser
-    starts in the working folder, or in the file's folder."""
+def given_paths(display, binary, folder):
+    """A picture given on the command line is selected and previewed once the browser shows;
+    a folder given is the one the file list shows; a missing path, and a file that the file
+    list does not show, are reported in the status bar, and the browser starts in the working
+    folder, or in the file's folder."""
     unlisted = os.path.join(folder, "notes.txt")
     with open(unlisted, "w") as notes:
         notes.write("not a picture\n")
-    for cwd, given, reported in (("/", folder, False),
-                                 (folder, os.path.join(folder, "no-such-picture.gif"), True),
-                                 ("/", unlisted, True)):
+    green = os.path.join(folder, "b-green.gif")
+    for cwd, given, reported, picture in (
+            ("/", green, False, PICTURES[1]), ("/", folder, False, PICTURES[0]),
+            (folder, os.path.join(folder, "no-such-picture.gif"), True, PICTURES[0]),
+            ("/", unlisted, True, PICTURES[0])):
         with Program(display, binary, cwd, [given]) as program:
+            if given == green:
+                splash = poll("the splash window", lambda: splash_windows(display))[0]
+                x, y, w, h = display.geometry(splash)
+                display.click(x + 4, y + h // 2)  # the band outside the frame hands over at once
             browser = Browser(display)
             if reported:
                 poll("the failure in the status bar", lambda: display.screenshot().dark_pixels(
                     *browser.status_region()) > 20)
-            display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
-            browser.previews(RED, "the first file's preview",
-                             ok=f"given {os.path.basename(given)}, the browser shows its folder"
-                             + (", reporting it" if reported else ""))
+            if given != green:
+                display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
+            name, width, height, colour = picture
+            box = browser.previews(colour, f"the preview of {name}").box(
+                colour, browser.pane_region())
+            check(aspect_kept(box, width, height) and centred(box, browser.pane_centre_x()),
+                  f"given {os.path.basename(given)}, the browser previews {name}"
+                  + (" and reports the path" if reported else ""))
             program.escape_ends()
 
 
@@ -609,19 +603,14 @@ def main():
             return 1
 
     workdir = tempfile.mkdtemp(prefix="lumbrik-e2e-")
-    folder = os.path.join(workdir, "pictures")
-    os.mkdir(folder)
-    make_pictures(folder)
+    folder = make_pictures(os.path.join(workdir, "pictures"))
     display = None
     try:
         display = Display(workdir)
         main_journey(display, binary, folder, shots)
         # The deletion changed the first folder: the rest start from a fresh one.
-        fresh = os.path.join(workdir, "given")
-        os.mkdir(fresh)
-        make_pictures(fresh)
-        given_picture(display, binary, fresh)
-        given_folders(display, binary, fresh)
+        fresh = make_pictures(os.path.join(workdir, "given"))
+        given_paths(display, binary, fresh)
     except Failure as failure:
         log(f"FAILED: {failure}")
         if display:
