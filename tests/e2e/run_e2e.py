@@ -105,12 +105,11 @@ class Display:
 
     def close(self):
         for process in (self.wm, self.xvfb):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
+            process.terminate()  # nothing if it has ended
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
 
     # --- input, as a person gives it
     def key(self, *keys):
@@ -160,6 +159,10 @@ class Display:
             subprocess.run([CONVERT, "ppm:-", save_as], input=data, check=True)
             log(f"saved {save_as}")
         return Shot(data)
+
+    def shot_until(self, what, test, ok=None):
+        """Takes screenshots until `test` holds for one; that screenshot."""
+        return poll(what, lambda: (lambda shot: test(shot) and shot)(self.screenshot()), ok=ok)
 
 
 class Shot:
@@ -327,8 +330,8 @@ class Browser:
 
     def previews(self, colour, what, ok=None):
         """Waits until the pane shows the picture of `colour`; the screenshot."""
-        return poll(what, lambda: (lambda s: s if s.box(colour, self.pane_region()) else None)(
-            self.display.screenshot()), ok=ok)
+        return self.display.shot_until(
+            what, lambda shot: shot.box(colour, self.pane_region()), ok=ok)
 
     def answer_delete(self, key):
         self.display.key("Delete")
@@ -416,9 +419,9 @@ def main_journey(display, binary, folder, shots):
         status = browser.status_region()
         check(shot.dark_pixels(*status) == 0, "the status bar is empty before a file is chosen")
         display.click(*browser.subfolder_row(shot), repeat=2)
-        shot = poll("the file list to fill", lambda: (
-            lambda s: s if s.dark_pixels(*browser.file_names_region(s)) > 20 else None)(
-                display.screenshot()), ok="a double-click in the folder list opens the folder")
+        shot = display.shot_until(
+            "the file list to fill", lambda s: s.dark_pixels(*browser.file_names_region(s)) > 20,
+            ok="a double-click in the folder list opens the folder of pictures")
 
         # Click the first file's name: its preview fills the pane's height, centred across.
         first_file = browser.file_row(shot, 0)  # found while no row is highlighted
@@ -455,10 +458,11 @@ def main_journey(display, binary, folder, shots):
         # 0 halts the slide show, so that the picture on the screen is the last one shown
         # (one more tick would wrap round to the first).
         display.key("0")
-        last = poll("one picture on the screen", lambda: (
-            lambda shot: (lambda shown: shown[0] if len(shown) == 1 else None)(
-                [p for p in PICTURES if spans_screen(shot.box(p[3]))]))(display.screenshot()),
+        shot = display.shot_until(
+            "one picture on the screen",
+            lambda s: len([p for p in PICTURES if spans_screen(s.box(p[3]))]) == 1,
             ok="the slide show halted on one picture")
+        last = next(p for p in PICTURES if spans_screen(shot.box(p[3])))
 
         # Escape: back to the browser, with the last picture shown selected and previewed.
         display.key("Escape")
@@ -573,8 +577,8 @@ def given_paths(display, binary, folder):
                 display.click(x + 4, y + h // 2)  # the band outside the frame hands over at once
             browser = Browser(display)
             if reported:
-                poll("the failure in the status bar", lambda: display.screenshot().dark_pixels(
-                    *browser.status_region()) > 20)
+                display.shot_until("the failure in the status bar",
+                                   lambda s: s.dark_pixels(*browser.status_region()) > 20)
             if given != green:
                 display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
             name, width, height, colour = picture
