@@ -296,7 +296,7 @@ class Browser:
         self.window = found[0]
         poll("the browser to be the active window", lambda: self.display.active() == self.window)
 
-    def lists_top(self, shot):
+    def lists_top(self, shot, required=False):
         """Top of the file list's inner white area: the longest white run down its column,
         right of the short names (the pane, the boxes and the status bar are not white)."""
         column = self.x + 50 // TWIPS_PER_PIXEL + 100
@@ -308,13 +308,13 @@ class Browser:
                     best_top, best_length = top, y - top + 1
             else:
                 top = None
+        if required and best_top is None:
+            raise Failure("no lists found in the browser window")
         return best_top
 
     def file_row(self, shot, index):
         """Screen point on the name of the index-th file (rows of about 17 pixels at most)."""
-        top = self.lists_top(shot)
-        if top is None:
-            raise Failure("no file list found in the browser window")
+        top = self.lists_top(shot, required=True)
         return self.x + 50 // TWIPS_PER_PIXEL + 14, top + 7 + index * 14
 
     def file_names_region(self, shot):
@@ -347,9 +347,7 @@ class Browser:
         (width - 350) / 2 + 150 twips into the window, the width being the outer one."""
         column_width = round(((self.w + 2) * TWIPS_PER_PIXEL - 350) / 2)
         left = self.x + round((column_width + 150) / TWIPS_PER_PIXEL)
-        top = self.lists_top(shot)
-        if top is None:
-            raise Failure("no lists found in the browser window")
+        top = self.lists_top(shot, required=True)
         x = left + 3  # inside the border, left of every indented name
         run_start, run_colour = None, None
         for y in range(top, top + 1650 // TWIPS_PER_PIXEL):
