@@ -478,27 +478,22 @@ def main_journey(display, binary, folder, shots):
         if last[3] != RED:
             check(shot.region(*status) != red_status, "the size text changed with the file")
 
-        # Delete, answered Cancel: the file stays. The list is refreshed all the same, so with
-        # the last entry selected the first one is selected afterwards.
-        index = PICTURES.index(last)
-        browser.answer_delete("Escape")
-        check(all(os.path.exists(os.path.join(folder, p[0])) for p in PICTURES),
-              "Cancel keeps the file")
-        selected = PICTURES[0] if index == len(PICTURES) - 1 else last
-        browser.previews(selected[3], f"{selected[0]} to be previewed after Cancel",
-                         ok=f"after Cancel, {selected[0]} is selected")
-
-        # Delete answered OK: the file is gone and the next one (or the first) is selected.
-        browser.shown_and_active()
-        index = PICTURES.index(selected)
-        deleted = os.path.join(folder, selected[0])
-        remaining = [p for p in PICTURES if p is not selected]
-        following = remaining[0 if index == len(PICTURES) - 1 else index]
-        browser.answer_delete("Return")
-        poll("the file to be deleted", lambda: not os.path.exists(deleted))
-        check(len(os.listdir(folder)) == len(remaining), f"OK deletes {selected[0]}, only it")
-        browser.previews(following[3], "the following file's preview",
-                         ok=f"after the deletion, {following[0]} is selected and previewed")
+        # Delete answered Cancel keeps the file, and OK deletes it, only it. The list is refreshed
+        # either way: the entry at the selected one's place is selected, or the first if that
+        # was the last.
+        selected = last
+        for key, answer, deletes in (("Escape", "Cancel", False), ("Return", "OK", True)):
+            browser.shown_and_active()
+            index = PICTURES.index(selected)
+            listed = [p for p in PICTURES if not (deletes and p is selected)]
+            browser.answer_delete(key)
+            poll(f"{len(listed)} files", lambda: len(os.listdir(folder)) == len(listed))
+            check(sorted(os.listdir(folder)) == [p[0] for p in listed], f"{answer} " + (
+                f"deletes {selected[0]}, only it" if deletes else "keeps the file"))
+            selected = listed[index] if index < len(PICTURES) - 1 else listed[0]
+            browser.previews(selected[3], f"{selected[0]} to be previewed after {answer}",
+                             ok=f"after {answer}, {selected[0]} is selected and previewed")
+        following = selected
 
         # Help > About: the splash again, which stays until it is clicked.
         browser.shown_and_active()
