@@ -24,9 +24,7 @@ TWIPS_PER_PIXEL = 15
 DOUBLE_CLICK_INTERVAL = 0.5  # seconds; Qt's default is 400 ms
 
 # Solid colours that nothing else on the screen uses, one per picture.
-RED = (255, 0, 0)
-GREEN = (0, 255, 0)
-BLUE = (0, 0, 255)
+RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
 PICTURES = [
     # name, width, height, colour; the file list sorts them by name
     ("a-red.bmp", 320, 240, RED),
@@ -51,8 +49,9 @@ def check(condition, message):
     log("ok: " + message)
 
 
-def poll(what, probe, timeout=10.0, interval=0.05):
-    """Calls probe until it returns something true; fails with `what` after `timeout` s."""
+def poll(what, probe, timeout=10.0, interval=0.05, ok=None):
+    """Calls probe until it returns something true; fails with `what` after `timeout` s.
+    `ok` names the check that the wait stands for."""
     begun = time.monotonic()
     deadline = begun + timeout
     while True:
@@ -60,6 +59,8 @@ def poll(what, probe, timeout=10.0, interval=0.05):
         if value:
             if time.monotonic() - begun > 1:
                 log(f"waited {time.monotonic() - begun:.1f} s for {what}")
+            if ok:
+                log("ok: " + ok)
             return value
         if time.monotonic() > deadline:
             raise Failure(f"timed out after {timeout:.0f} s waiting for {what}")
@@ -77,13 +78,10 @@ class Display:
             pass_fds=[write_end], stdout=subprocess.DEVNULL,
             stderr=open(os.path.join(workdir, "xvfb.log"), "w"))
         os.close(write_end)
-        number = b""
         with os.fdopen(read_end, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise Failure("Xvfb did not start (see xvfb.log)")
-                number += chunk
+            number = pipe.readline()
+        if not number.endswith(b"\n"):
+            raise Failure("Xvfb did not start (see xvfb.log)")
         self.name = ":" + number.decode().strip()
         runtime = os.path.join(workdir, "runtime")
         os.mkdir(runtime, 0o700)
@@ -107,12 +105,11 @@ class Display:
 
     def close(self):
         for process in (self.wm, self.xvfb):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
+            process.terminate()  # nothing if it has ended
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
 
     # --- input, as a person gives it
     def key(self, *keys):
@@ -155,9 +152,6 @@ class Display:
         out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"], check=False)
         return [int(w, 16) for w in out.partition("#")[2].replace(",", " ").split()]
 
-    def states(self, window):
-        return self.run(["xprop", "-id", str(window), "_NET_WM_STATE"], check=False)
-
     def screenshot(self, save_as=None):
         data = subprocess.run([IMPORT, "-display", self.name, "-window", "root", "-depth", "8",
                                "ppm:-"], env=self.env, capture_output=True, check=True).stdout
@@ -165,6 +159,10 @@ class Display:
             subprocess.run([CONVERT, "ppm:-", save_as], input=data, check=True)
             log(f"saved {save_as}")
         return Shot(data)
+
+    def shot_until(self, what, test, ok=None):
+        """Takes screenshots until `test` holds for one; that screenshot."""
+        return poll(what, lambda: (lambda shot: test(shot) and shot)(self.screenshot()), ok=ok)
 
 
 class Shot:
@@ -175,14 +173,11 @@ class Shot:
         if not header:
             raise Failure("unexpected screenshot format")
         self.width, self.height = int(header[1]), int(header[2])
-        position = header.end()
-        stride = self.width * 3
-        self.rows = [ppm[position + y * stride:position + (y + 1) * stride]
-                     for y in range(self.height)]
+        at, stride = header.end(), self.width * 3
+        self.rows = [ppm[at + y * stride:at + (y + 1) * stride] for y in range(self.height)]
 
     def pixel(self, x, y):
-        row = self.rows[y]
-        return tuple(row[x * 3:x * 3 + 3])
+        return tuple(self.rows[y][x * 3:x * 3 + 3])
 
     def box(self, colour, region=None):
         """Bounding box (left, top, right, bottom; inclusive) of the pixels of `colour`,
@@ -203,10 +198,7 @@ class Shot:
             while end % 3:
                 end = row.rfind(pattern, left * 3, end + 2)
             x0, x1 = start // 3, end // 3
-            if found is None:
-                found = [x0, y, x1, y]
-            else:
-                found = [min(found[0], x0), found[1], max(found[2], x1), y]
+            found = [min(found[0], x0), found[1], max(found[2], x1), y] if found else [x0, y, x1, y]
         return tuple(found) if found else None
 
     def region(self, left, top, right, bottom):
@@ -218,7 +210,7 @@ class Shot:
         return sum(1 for i in range(0, len(data), 3) if data[i] + data[i + 1] + data[i + 2] < 240)
 
 
-def holds(what, probe, span=1.0):
+def holds(what, probe, span=1.0, ok=None):
     """Waits until probe has stayed true for `span` s: nothing tells when the window system and
     the program have done with a click, and a wrong outcome may come a moment later."""
     since = None
@@ -227,7 +219,7 @@ def holds(what, probe, span=1.0):
         nonlocal since
         since = (since or time.monotonic()) if probe() else None
         return since is not None and time.monotonic() - since >= span
-    poll(what, steady)
+    poll(what, steady, ok=ok)
 
 
 def splash_windows(display):
@@ -240,24 +232,13 @@ def splash_windows(display):
     return [w for w in display.windows() if is_splash(w)]
 
 
-def full_screen_box(display, colour, what):
-    """Waits until the picture of `colour` spans the screen's width or height; its box."""
-    def probe():
-        box = display.screenshot().box(colour)
-        return box if spans_screen(box) else None
-    box = poll(what, probe)
-    log("full screen " + box_text(box))
-    return box
-
-
 def spans_screen(box):
     return bool(box) and (box[2] - box[0] + 1 == SCREEN_W or box[3] - box[1] + 1 == SCREEN_H)
 
 
 def box_text(box):
-    if not box:
-        return "none"
-    return f"{box[0]},{box[1]}..{box[2]},{box[3]} ({box[2] - box[0] + 1}x{box[3] - box[1] + 1})"
+    return (f"{box[0]},{box[1]}..{box[2]},{box[3]} ({box[2] - box[0] + 1}x{box[3] - box[1] + 1})"
+            if box else "none")
 
 
 class Program:
@@ -266,18 +247,23 @@ class Program:
         log(f"start {binary} {' '.join(arguments)} in {cwd}")
         self.process = subprocess.Popen([binary, *arguments], cwd=cwd, env=display.env)
 
-    def wait_exit(self, timeout=10.0):
-        try:
-            return self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            raise Failure(f"the program did not end within {timeout:.0f} s") from None
+    def __enter__(self):
+        return self
 
-    def kill(self):
+    def __exit__(self, *_):
         if self.process.poll() is not None:
             log(f"the program ended with status {self.process.returncode}")
         else:
             self.process.kill()
             self.process.wait()
+
+    def escape_ends(self, message="the program ends with status 0", timeout=10.0):
+        self.display.key("Escape")
+        try:
+            code = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the program did not end within {timeout:.0f} s") from None
+        check(code == 0, f"{message} (got {code})")
 
 
 class Browser:
@@ -310,7 +296,7 @@ class Browser:
         self.window = found[0]
         poll("the browser to be the active window", lambda: self.display.active() == self.window)
 
-    def lists_top(self, shot):
+    def lists_top(self, shot, required=False):
         """Top of the file list's inner white area: the longest white run down its column,
         right of the short names (the pane, the boxes and the status bar are not white)."""
         column = self.x + 50 // TWIPS_PER_PIXEL + 100
@@ -322,13 +308,13 @@ class Browser:
                     best_top, best_length = top, y - top + 1
             else:
                 top = None
+        if required and best_top is None:
+            raise Failure("no lists found in the browser window")
         return best_top
 
     def file_row(self, shot, index):
         """Screen point on the name of the index-th file (rows of about 17 pixels at most)."""
-        top = self.lists_top(shot)
-        if top is None:
-            raise Failure("no file list found in the browser window")
+        top = self.lists_top(shot, required=True)
         return self.x + 50 // TWIPS_PER_PIXEL + 14, top + 7 + index * 14
 
     def file_names_region(self, shot):
@@ -342,23 +328,33 @@ class Browser:
     def pane_region(self):
         return (self.x, self.y, self.x + self.w, self.y + self.h)
 
+    def previews(self, colour, what, ok=None):
+        """Waits until the pane shows the picture of `colour`; the screenshot."""
+        return self.display.shot_until(
+            what, lambda shot: shot.box(colour, self.pane_region()), ok=ok)
+
+    def answer_delete(self, key):
+        self.display.key("Delete")
+        dialog = poll("the delete confirmation",
+                      lambda: self.display.windows("Delete Confirmation"))
+        poll("the confirmation to be active", lambda: self.display.active() == dialog[0])
+        self.display.key(key)
+        poll("the confirmation to close", lambda: not self.display.windows("Delete Confirmation"))
+
     def subfolder_row(self, shot):
         """Screen point on the folder list's first subfolder: the row below the highlighted
         current folder. The folder list stands right of the file list, its left edge
         (width - 350) / 2 + 150 twips into the window, the width being the outer one."""
         column_width = round(((self.w + 2) * TWIPS_PER_PIXEL - 350) / 2)
         left = self.x + round((column_width + 150) / TWIPS_PER_PIXEL)
-        top = self.lists_top(shot)
-        if top is None:
-            raise Failure("no lists found in the browser window")
+        top = self.lists_top(shot, required=True)
         x = left + 3  # inside the border, left of every indented name
         run_start, run_colour = None, None
         for y in range(top, top + 1650 // TWIPS_PER_PIXEL):
             colour = shot.pixel(x, y)
             if colour != run_colour:
                 if run_colour not in (None, (255, 255, 255)) and 8 <= y - run_start <= 30:
-                    height = y - run_start
-                    return left + 40, y + height // 2
+                    return left + 40, y + (y - run_start) // 2
                 run_start, run_colour = y, colour
         raise Failure("no highlighted folder in the folder list")
 
@@ -378,51 +374,57 @@ DRAWING = ["-fill", "rgb(255,255,0)", "-draw", "circle 230,70 230,40", "-fill", 
 
 
 def make_pictures(folder):
+    os.mkdir(folder)
     for name, width, height, colour in PICTURES:
-        drawing = DRAWING if colour == RED else []
-        subprocess.run([CONVERT, "-size", f"{width}x{height}",
-                        "xc:rgb({},{},{})".format(*colour), *drawing,
-                        os.path.join(folder, name)], check=True)
+        subprocess.run([CONVERT, "-size", f"{width}x{height}", "xc:rgb({},{},{})".format(*colour),
+                        *(DRAWING if colour == RED else []), os.path.join(folder, name)],
+                       check=True)
+    return folder
 
 
 def centred(box, centre_x=None, centre_y=None, tolerance=1.5):
-    cx = (box[0] + box[2]) / 2
-    cy = (box[1] + box[3]) / 2
-    return ((centre_x is None or abs(cx - centre_x) <= tolerance)
-            and (centre_y is None or abs(cy - centre_y) <= tolerance))
+    return all(c is None or abs((box[i] + box[i + 2]) / 2 - c) <= tolerance
+               for i, c in ((0, centre_x), (1, centre_y)))
 
 
 def aspect_kept(box, width, height, tolerance=0.03):
-    w = box[2] - box[0] + 1
-    h = box[3] - box[1] + 1
-    return abs((w / h) / (width / height) - 1) <= tolerance
+    return abs((box[2] - box[0] + 1) / (box[3] - box[1] + 1) / (width / height) - 1) <= tolerance
+
+
+def full_screen_fits(display, picture, what):
+    """Waits until `picture` spans the screen's width or height; checks it is centred and
+    keeps its aspect ratio."""
+    _, width, height, colour = picture
+    box = poll(what, lambda: (lambda b: b if spans_screen(b) else None)(
+        display.screenshot().box(colour)))
+    log("full screen " + box_text(box))
+    check(aspect_kept(box, width, height) and centred(box, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
+          f"{what} is centred on the screen and keeps its aspect ratio")
+    return box
 
 
 def main_journey(display, binary, folder, shots):
     """The typical event: splash, browser, preview, full screen, slide show, back, deletion,
     About, and Escape ending the program."""
-    program = Program(display, binary, os.path.dirname(folder))
-    try:
+    with Program(display, binary, os.path.dirname(folder)) as program:
         splash = poll("the splash window", lambda: splash_windows(display))
         check(not display.windows("Image Viewer"), "the splash shows before the browser")
         browser = Browser(display)
-        check(not [w for w in display.windows() if w == splash[0]],
-              "the splash has closed once the browser is shown")
+        check(splash[0] not in display.windows(), "the splash has closed once the browser is shown")
 
         # The working folder holds no pictures; its subfolder "pictures" does. Open it.
         shot = display.screenshot()
         status = browser.status_region()
         check(shot.dark_pixels(*status) == 0, "the status bar is empty before a file is chosen")
         display.click(*browser.subfolder_row(shot), repeat=2)
-        poll("the file list to fill", lambda: (
-            lambda s: s.dark_pixels(*browser.file_names_region(s)) > 20)(display.screenshot()))
-        check(True, "a double-click in the folder list opens the folder of pictures")
-        shot = display.screenshot()
+        shot = display.shot_until(
+            "the file list to fill", lambda s: s.dark_pixels(*browser.file_names_region(s)) > 20,
+            ok="a double-click in the folder list opens the folder of pictures")
 
         # Click the first file's name: its preview fills the pane's height, centred across.
         first_file = browser.file_row(shot, 0)  # found while no row is highlighted
         display.click(*first_file)
-        poll("the red preview", lambda: display.screenshot().box(RED, browser.pane_region()))
+        browser.previews(RED, "the red preview")
         shot = display.screenshot(os.path.join(shots, "browser.png"))
         red = shot.box(RED, browser.pane_region())
         log("red preview " + box_text(red))
@@ -432,46 +434,39 @@ def main_journey(display, binary, folder, shots):
         red_status = shot.region(*status)
         check(shot.dark_pixels(*status) > 20, "the status bar shows the size text")
 
-        # Double-click the name: the viewer covers the screen, the red picture fitted to its
-        # height and centred.
+        # Double-click the name: the viewer covers the screen, the red picture fitted and centred.
         # A click sooner than the double-click interval after the last one would pair with it.
         # Nothing on the screen tells when that interval has passed, so this is a plain wait.
         time.sleep(DOUBLE_CLICK_INTERVAL)
         display.click(*first_file, repeat=2)
         viewer = poll("the full-screen viewer", lambda: display.windows("Form2"))[0]
-        full = full_screen_box(display, RED, "the red picture full screen")
+        full_screen_fits(display, PICTURES[0], "the red picture full screen")
         check(not display.windows("Image Viewer"), "the browser is hidden while the viewer shows")
-        check(centred(full, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
-              "the picture is centred on the screen")
-        check(aspect_kept(full, 320, 240), "full screen keeps the picture's aspect ratio")
         poll("the viewer to be active", lambda: display.active() == viewer)
         display.screenshot(os.path.join(shots, "fullscreen.png"))
 
-        # Right steps to the next file; the digit 1 starts a slide show that moves on by itself.
+        # Right steps to the next file (fitted to the height); the digit 1 starts a slide show
+        # that moves on by itself (to a picture fitted to the width).
         display.key("Right")
-        green = full_screen_box(display, GREEN, "the green picture full screen")
-        check(green[3] - green[1] + 1 == SCREEN_H and aspect_kept(green, 240, 320)
-              and centred(green, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
-              "Right shows the next picture, fitted to the height and centred")
+        green = full_screen_fits(display, PICTURES[1], "the green picture (Right)")
+        check(green[3] - green[1] + 1 == SCREEN_H, "Right's picture is fitted to the height")
         display.key("1")
-        blue = full_screen_box(display, BLUE, "the slide show's next picture")
-        check(blue[2] - blue[0] + 1 == SCREEN_W and aspect_kept(blue, 400, 200)
-              and centred(blue, SCREEN_W / 2 - 0.5, SCREEN_H / 2 - 0.5),
-              "the slide show moved on to the blue picture, fitted to the width and centred")
+        blue = full_screen_fits(display, PICTURES[2], "the slide show's blue picture")
+        check(blue[2] - blue[0] + 1 == SCREEN_W, "the slide show's picture is fitted to the width")
         # 0 halts the slide show, so that the picture on the screen is the last one shown
         # (one more tick would wrap round to the first).
         display.key("0")
-        last = poll("one picture on the screen", lambda: (
-            lambda shot: (lambda shown: shown[0] if len(shown) == 1 else None)(
-                [p for p in PICTURES if spans_screen(shot.box(p[3]))]))(display.screenshot()))
-        check(True, f"the slide show halted on {last[0]}")
+        shot = display.shot_until(
+            "one picture on the screen",
+            lambda s: len([p for p in PICTURES if spans_screen(s.box(p[3]))]) == 1,
+            ok="the slide show halted on one picture")
+        last = next(p for p in PICTURES if spans_screen(shot.box(p[3])))
 
         # Escape: back to the browser, with the last picture shown selected and previewed.
         display.key("Escape")
         poll("the viewer to close", lambda: not display.windows("Form2"))
         browser.shown_and_active()
-        shot = poll("the last picture's preview", lambda: (
-            lambda s: s if s.box(last[3], browser.pane_region()) else None)(display.screenshot()))
+        shot = browser.previews(last[3], "the last picture's preview")
         preview = shot.box(last[3], browser.pane_region())
         log("preview " + box_text(preview))
         check(len([p for p in PICTURES if shot.box(p[3], browser.pane_region())]) == 1
@@ -483,45 +478,30 @@ def main_journey(display, binary, folder, shots):
         if last[3] != RED:
             check(shot.region(*status) != red_status, "the size text changed with the file")
 
-        # Delete, answered Cancel: the file stays. The list is refreshed all the same, so with
-        # the last entry selected the first one is selected afterwards.
-        index = PICTURES.index(last)
-        display.key("Delete")
-        dialog = poll("the delete confirmation", lambda: display.windows("Delete Confirmation"))
-        poll("the confirmation to be active", lambda: display.active() == dialog[0])
-        display.key("Escape")
-        poll("the confirmation to close", lambda: not display.windows("Delete Confirmation"))
-        check(all(os.path.exists(os.path.join(folder, p[0])) for p in PICTURES),
-              "Cancel keeps the file")
-        selected = PICTURES[0] if index == len(PICTURES) - 1 else last
-        poll(f"{selected[0]} to be previewed after Cancel",
-             lambda: display.screenshot().box(selected[3], browser.pane_region()))
-        check(True, f"after Cancel, {selected[0]} is selected")
-
-        # Delete answered OK: the file is gone and the next one (or the first) is selected.
-        browser.shown_and_active()
-        index = PICTURES.index(selected)
-        deleted = os.path.join(folder, selected[0])
-        remaining = [p for p in PICTURES if p is not selected]
-        following = remaining[0 if index == len(PICTURES) - 1 else index]
-        display.key("Delete")
-        dialog = poll("the delete confirmation", lambda: display.windows("Delete Confirmation"))
-        poll("the confirmation to be active", lambda: display.active() == dialog[0])
-        display.key("Return")
-        poll("the file to be deleted", lambda: not os.path.exists(deleted))
-        check(len(os.listdir(folder)) == len(remaining), f"OK deletes {selected[0]}, only it")
-        poll("the following file's preview",
-             lambda: display.screenshot().box(following[3], browser.pane_region()))
-        check(True, f"after the deletion, {following[0]} is selected and previewed")
+        # Delete answered Cancel keeps the file, and OK deletes it, only it. The list is refreshed
+        # either way: the entry at the selected one's place is selected, or the first if that
+        # was the last.
+        selected = last
+        for key, answer, deletes in (("Escape", "Cancel", False), ("Return", "OK", True)):
+            browser.shown_and_active()
+            index = PICTURES.index(selected)
+            listed = [p for p in PICTURES if not (deletes and p is selected)]
+            browser.answer_delete(key)
+            poll(f"{len(listed)} files", lambda: len(os.listdir(folder)) == len(listed))
+            check(sorted(os.listdir(folder)) == [p[0] for p in listed], f"{answer} " + (
+                f"deletes {selected[0]}, only it" if deletes else "keeps the file"))
+            selected = listed[index] if index < len(PICTURES) - 1 else listed[0]
+            browser.previews(selected[3], f"{selected[0]} to be previewed after {answer}",
+                             ok=f"after {answer}, {selected[0]} is selected and previewed")
+        following = selected
 
         # Help > About: the splash again, which stays until it is clicked.
         browser.shown_and_active()
-        shot = display.screenshot()
-        display.click(*menu_title(shot, browser, 2))
+        display.click(*menu_title(display.screenshot(), browser, 2))
         display.key("Down", "Down", "Return")
-        about = poll("the About window", lambda: splash_windows(display))[0]
-        ax, ay, aw, ah = display.geometry(about)
-        check(True, "About shows the splash window")
+        about = poll("the About window", lambda: splash_windows(display),
+                     ok="About shows the splash window")[0]
+        ax, ay, _, _ = display.geometry(about)
 
         # The browser takes no input meanwhile: a click on it (its status bar, below About)
         # leaves About on top and active, and neither Alt+F4 nor a close request sent to the
@@ -532,43 +512,33 @@ def main_journey(display, binary, folder, shots):
                     and stack.index(about) > stack.index(browser.window))
         holds("About to be active and above the browser", about_above)
         display.click(browser.x + browser.w // 2, browser.y + browser.h - 8)
-        holds("About to stay active and above the browser after a click on it", about_above)
-        check(True, "a click on the browser leaves About on top and active")
+        holds("About to stay active and above the browser after a click on it", about_above,
+              ok="a click on the browser leaves About on top and active")
         display.key("alt+F4")
         display.run(["wmctrl", "-i", "-c", str(browser.window)])
-        holds("both windows to stay", lambda: about_above() and program.process.poll() is None)
-        check(True, "Alt+F4 and a close request leave both windows and the program running")
+        holds("both windows to stay", lambda: about_above() and program.process.poll() is None,
+              ok="Alt+F4 and a close request leave both windows and the program running")
         # The frame's empty area, right of the labels and left of the second picture.
         display.click(ax + (150 + 2700) // TWIPS_PER_PIXEL, ay + (60 + 2900) // TWIPS_PER_PIXEL)
         poll("the About window to close", lambda: about not in display.windows())
         window = browser.window
         browser.shown_and_active()
-        poll("the preview of the file selected before", lambda: display.screenshot().box(
-            following[3], browser.pane_region()))
+        browser.previews(following[3], "the preview of the file selected before")
         check(browser.window == window,
               "a click closes About and gives the same browser its input back, its file selected")
 
-        # Escape ends the program.
-        display.key("Escape")
-        status_code = program.wait_exit()
-        check(status_code == 0, f"Escape ends the program with status 0 (got {status_code})")
-    finally:
-        program.kill()
+        program.escape_ends("Escape ends the program with status 0")
 
 
 def menu_title(shot, browser, index):
     """Centre of the index-th title of the menu bar, found as runs of dark text pixels."""
-    y_top = browser.y + 2
-    y_bottom = browser.y + 18
-    columns = []
-    for x in range(browser.x, browser.x + browser.w):
-        columns.append(any(sum(shot.pixel(x, y)) < 240 for y in range(y_top, y_bottom)))
-    titles = []
-    x = 0
+    y_top, y_bottom = browser.y + 2, browser.y + 18
+    columns = [any(sum(shot.pixel(x, y)) < 240 for y in range(y_top, y_bottom))
+               for x in range(browser.x, browser.x + browser.w)]
+    titles, x = [], 0
     while x < len(columns):
         if columns[x]:
-            start = x
-            gap = 0
+            start, gap = x, 0
             while x < len(columns) and gap < 6:
                 gap = 0 if columns[x] else gap + 1
                 x += 1
@@ -580,61 +550,37 @@ def menu_title(shot, browser, index):
     return browser.x + (start + end) // 2, (y_top + y_bottom) // 2
 
 
-def given_picture(display, binary, folder):
-    """A picture named on the command line is selected and previewed once the browser shows."""
-    program = Program(display, binary, "/", [os.path.join(folder, "b-green.gif")])
-    try:
-        splash = poll("the splash window", lambda: splash_windows(display))[0]
-        x, y, w, h = display.geometry(splash)
-        display.click(x + 4, y + h // 2)  # the band outside the frame hands over at once
-        browser = Browser(display)
-        green = poll("the given picture's preview",
-                     lambda: display.screenshot().box(GREEN, browser.pane_region()))
-        check(aspect_kept(green, 240, 320) and centred(green, browser.pane_centre_x()),
-              "a picture given on the command line is previewed")
-        display.key("Escape")
-        check(program.wait_exit() == 0, "the program ends with status 0")
-    finally:
-        program.kill()
-
-
-def given_folder_and_missing_path(display, binary, folder):
-    program = Program(display, binary, "/", [folder])
-    try:
-        browser = Browser(display)
-        display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
-        poll("the first file's preview",
-             lambda: display.screenshot().box(RED, browser.pane_region()))
-        check(True, "a folder given on the command line is the one the file list shows")
-        display.key("Escape")
-        check(program.wait_exit() == 0, "the program ends with status 0")
-    finally:
-        program.kill()
-
-    # A missing path, and a file that the file list does not show, are reported in the status
-    # bar; the browser starts in the working folder, or in the file's folder.
+def given_paths(display, binary, folder):
+    """A picture given on the command line is selected and previewed once the browser shows;
+    a folder given is the one the file list shows; a missing path, and a file that the file
+    list does not show, are reported in the status bar, and the browser starts in the working
+    folder, or in the file's folder."""
     unlisted = os.path.join(folder, "notes.txt")
     with open(unlisted, "w") as notes:
         notes.write("not a picture\n")
-    given_but_not_opened(display, binary, folder, os.path.join(folder, "no-such-picture.gif"))
-    given_but_not_opened(display, binary, "/", unlisted)
-
-
-def given_but_not_opened(display, binary, cwd, given):
-    program = Program(display, binary, cwd, [given])
-    try:
-        browser = Browser(display)
-        status = browser.status_region()
-        poll("the failure in the status bar",
-             lambda: display.screenshot().dark_pixels(*status) > 20)
-        display.key("Tab", "Tab", "Down")
-        poll("the working folder's first file",
-             lambda: display.screenshot().box(RED, browser.pane_region()))
-        check(True, f"{os.path.basename(given)} is reported and the browser shows the folder")
-        display.key("Escape")
-        check(program.wait_exit() == 0, "the program ends with status 0")
-    finally:
-        program.kill()
+    green = os.path.join(folder, "b-green.gif")
+    for cwd, given, reported, picture in (
+            ("/", green, False, PICTURES[1]), ("/", folder, False, PICTURES[0]),
+            (folder, os.path.join(folder, "no-such-picture.gif"), True, PICTURES[0]),
+            ("/", unlisted, True, PICTURES[0])):
+        with Program(display, binary, cwd, [given]) as program:
+            if given == green:
+                splash = poll("the splash window", lambda: splash_windows(display))[0]
+                x, y, w, h = display.geometry(splash)
+                display.click(x + 4, y + h // 2)  # the band outside the frame hands over at once
+            browser = Browser(display)
+            if reported:
+                display.shot_until("the failure in the status bar",
+                                   lambda s: s.dark_pixels(*browser.status_region()) > 20)
+            if given != green:
+                display.key("Tab", "Tab", "Down")  # to the file list, and its first entry
+            name, width, height, colour = picture
+            box = browser.previews(colour, f"the preview of {name}").box(
+                colour, browser.pane_region())
+            check(aspect_kept(box, width, height) and centred(box, browser.pane_centre_x()),
+                  f"given {os.path.basename(given)}, the browser previews {name}"
+                  + (" and reports the path" if reported else ""))
+            program.escape_ends()
 
 
 def main():
@@ -654,25 +600,19 @@ def main():
             return 1
 
     workdir = tempfile.mkdtemp(prefix="lumbrik-e2e-")
-    folder = os.path.join(workdir, "pictures")
-    os.mkdir(folder)
-    make_pictures(folder)
+    folder = make_pictures(os.path.join(workdir, "pictures"))
     display = None
     try:
         display = Display(workdir)
         main_journey(display, binary, folder, shots)
         # The deletion changed the first folder: the rest start from a fresh one.
-        fresh = os.path.join(workdir, "given")
-        os.mkdir(fresh)
-        make_pictures(fresh)
-        given_picture(display, binary, fresh)
-        given_folder_and_missing_path(display, binary, fresh)
+        fresh = make_pictures(os.path.join(workdir, "given"))
+        given_paths(display, binary, fresh)
     except Failure as failure:
         log(f"FAILED: {failure}")
         if display:
             log("visible windows: " + ", ".join(f"{w} '{display.title(w)}' {display.geometry(w)}"
                                                 for w in display.windows()))
-        if display:
             try:
                 display.screenshot(os.path.join(shots, "e2e-failure.png"))
             except (subprocess.CalledProcessError, Failure):
