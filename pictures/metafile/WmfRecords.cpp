@@ -203,9 +203,10 @@ void CheckHeader(std::span<const unsigned char> file, std::size_t start) {
         throw DecodeError("the file is truncated");
 }
 
-void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start) {
+void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start,
+                      std::span<const Record> records) {
     std::uint32_t largest = 3;
-    for (const Record& r : ReadRecords(file, start))
+    for (const Record& r : records)
         largest = std::max<std::uint32_t>(largest, 3 + r.params.size() / 2);
     for (int i = 0; i < 4; ++i)
         file[start - kStandardHeaderSize + 12 + i] = static_cast<unsigned char>(largest >> (8 * i));
