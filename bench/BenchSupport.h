@@ -1,13 +1,19 @@
-// What the benchmarks share: a clock, the median, and a picture that compresses like a photo.
+// What the benchmarks share: a clock, the median, a picture that compresses like a photo, the
+// command line's counts and the offscreen screen.
 #pragma once
 
+#include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
 #include <QSize>
+#include <QString>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace bench {
@@ -40,6 +46,31 @@ inline QImage PhotoLike(QSize size) {
         }
     }
     return image;
+}
+
+// The count after `name` on the command line, at least 1; `fallback` when it is not given.
+inline int IntOption(int argc, char** argv, const char* name, int fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == name)
+            return std::max(1, std::atoi(argv[i + 1]));
+    return fallback;
+}
+
+// Unless QT_QPA_PLATFORM says otherwise, the offscreen platform with one 1920 x 1080 screen,
+// described in a file in `dir`, which must outlive the application. False when it cannot be
+// written.
+inline bool UseOffscreenScreen(const QTemporaryDir& dir) {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    const QString config = dir.filePath(QStringLiteral("screens.json"));
+    QFile file(config);
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(R"({"screens":[{"name":"S1","x":0,"y":0,"width":1920,"height":1080,)"
+               R"("logicalDpi":96,"dpr":1}]})");
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    return true;
 }
 
 } // namespace bench

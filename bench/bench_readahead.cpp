@@ -96,29 +96,14 @@ void ResetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-int IntOption(int argc, char** argv, const char* name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::string(argv[i]) == name)
-            return std::max(1, std::atoi(argv[i + 1]));
-    return fallback;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    const int files = IntOption(argc, argv, "--files", 24);
-    const int rounds = IntOption(argc, argv, "--rounds", 3);
+    const int files = bench::IntOption(argc, argv, "--files", 24);
+    const int rounds = bench::IntOption(argc, argv, "--rounds", 3);
     QTemporaryDir screenConfig;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        const QString config = screenConfig.filePath(QStringLiteral("screens.json"));
-        QFile file(config);
-        if (!screenConfig.isValid() || !file.open(QIODevice::WriteOnly))
-            return 1;
-        file.write(R"({"screens":[{"name":"S1","x":0,"y":0,"width":1920,"height":1080,)"
-                   R"("logicalDpi":96,"dpr":1}]})");
-        file.close();
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
-    }
+    if (!bench::UseOffscreenScreen(screenConfig))
+        return 1;
     QApplication app(argc, argv);
 
     QTemporaryDir folder;

@@ -128,8 +128,7 @@ RasterFileSource::RasterFileSource(QByteArray bytes, Format format, QString file
         CheckLimits(fileName_, format_, GifScreenSize(bytes_), bytes_);
     if (format_ == Format::Jpeg)
         orientation_ = JpegOrientation(bytes_);
-    transposed_ = orientation_ >= 5;
-    upright_ = transposed_ ? stored.transposed() : stored;
+    upright_ = transposed() ? stored.transposed() : stored;
 }
 
 Rendering RasterFileSource::render(QSize size, const std::stop_token& stop) const {
@@ -162,7 +161,7 @@ Rendering RasterFileSource::render(QSize size, const std::stop_token& stop) cons
 // Decoded at the smallest DCT scale that covers `size`, reduced by area averaging, and turned
 // upright and into sRGB only once it is small.
 Rendering RasterFileSource::renderJpeg(QSize size, const std::stop_token& stop) const {
-    const QSize stored = transposed_ ? size.transposed() : size;
+    const QSize stored = transposed() ? size.transposed() : size;
     const JpegDecoding jpeg = DecodeJpeg(bytes_, stored, stop);
     QString problem = IncompleteReason(format_, bytes_);
     if (problem.isEmpty() && !jpeg.error.isEmpty())

@@ -31,12 +31,13 @@ public:
 
 private:
     Rendering renderJpeg(QSize size, const std::stop_token& stop) const;
+    // Stored turned a quarter, so stored width is shown height: Exif orientations 5 to 8.
+    bool transposed() const { return orientation_ >= 5; }
 
     QByteArray bytes_;
     Format format_;
     QString fileName_;
-    int orientation_ = 1;     // Exif orientation of a JPEG
-    bool transposed_ = false; // stored turned a quarter, so stored width is shown height
+    int orientation_ = 1; // Exif orientation of a JPEG
     QSize upright_;
 };
 

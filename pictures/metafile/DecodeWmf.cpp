@@ -167,9 +167,11 @@ DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePa
     const std::size_t recordsStart = (placeable ? kPlaceableSize : 0) + kStandardHeaderSize;
     CheckHeader(bytes, recordsStart);
     std::vector<unsigned char> file = RepairRecords(bytes, recordsStart);
-    SetLargestRecord(file, recordsStart);
+    // Walked once: setting the header's largest record leaves the records where they are.
+    std::vector<Record> records = ReadRecords(file, recordsStart);
+    SetLargestRecord(file, recordsStart, records);
     const std::size_t objects = ReadU16(file, recordsStart - kStandardHeaderSize + 10);
-    WmfDevice canvas(placeable, ReadRecords(file, recordsStart), objects, bytes.size(), codePages);
+    WmfDevice canvas(placeable, std::move(records), objects, bytes.size(), codePages);
     // Text is measured by the viewer's renderer, not here: a zero width leaves alignment to it.
     wmfFontData fonts{};
     fonts.map = [](wmfAPI*, wmfFont* font) { font->user_data = nullptr; };

@@ -148,13 +148,10 @@ std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::
         out.push_back(static_cast<unsigned char>(v >> 8));
     };
     std::vector<bool> slots; // in use; libwmf takes the lowest free one
-    std::size_t at = start;
-    while (b.size() >= at + 6) {
-        const std::uint32_t words = ReadU16(b, at) | std::uint32_t{ReadU16(b, at + 2)} << 16;
-        const std::uint16_t function = ReadU16(b, at + 4);
-        if (words < 3 || function == 0 || words > (b.size() - at) / 2)
-            break;
-        const auto params = b.subspan(at + 6, (std::size_t{words} - 3) * 2);
+    std::size_t at = start;  // past the last record walked
+    for (const auto& [function, params] : ReadRecords(b, start)) {
+        const auto begin = static_cast<std::size_t>(params.data() - b.data()) - 6;
+        at = begin + 6 + params.size();
         if (std::find(std::begin(kCreatesObject), std::end(kCreatesObject), function) !=
             std::end(kCreatesObject)) {
             const auto free = std::find(slots.begin(), slots.end(), false);
@@ -170,8 +167,8 @@ std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::
                                            : function == kCreateRegion ? SoundRegion(params)
                                                                        : std::nullopt;
         if (!fixed) {
-            out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(at),
-                       b.begin() + static_cast<std::ptrdiff_t>(at + std::size_t{words} * 2));
+            out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(begin),
+                       b.begin() + static_cast<std::ptrdiff_t>(at));
         } else {
             const auto newWords = static_cast<std::uint32_t>(3 + fixed->size());
             putU16(static_cast<std::uint16_t>(newWords & 0xFFFF));
@@ -180,7 +177,6 @@ std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::
             for (const std::uint16_t w : *fixed)
                 putU16(w);
         }
-        at += std::size_t{words} * 2;
     }
     out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(std::min(at, b.size())), b.end());
     // libwmf refuses an object beyond the table the header sizes; some writers count short.
@@ -207,9 +203,10 @@ void CheckHeader(std::span<const unsigned char> file, std::size_t start) {
         throw DecodeError("the file is truncated");
 }
 
-void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start) {
+void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start,
+                      std::span<const Record> records) {
     std::uint32_t largest = 3;
-    for (const Record& r : ReadRecords(file, start))
+    for (const Record& r : records)
         largest = std::max<std::uint32_t>(largest, 3 + r.params.size() / 2);
     for (int i = 0; i < 4; ++i)
         file[start - kStandardHeaderSize + 12 + i] = static_cast<unsigned char>(largest >> (8 * i));

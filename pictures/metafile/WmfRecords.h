@@ -71,7 +71,8 @@ std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::
 void CheckHeader(std::span<const unsigned char> file, std::size_t start);
 
 // libwmf checks the header's largest record against the records it reads; gives it the one
-// the file really has.
-void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start);
+// the file really has, `records` being the file's as ReadRecords gives them.
+void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start,
+                      std::span<const Record> records);
 
 } // namespace pictures::metafile
