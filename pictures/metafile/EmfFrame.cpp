@@ -1,0 +1,58 @@
+#include "pictures/metafile/EmfFrame.h"
+
+#include "pictures/metafile/Decoded.h"
+#include "pictures/metafile/LittleEndian.h"
+
+#include <cmath>
+
+namespace pictures::metafile {
+namespace {
+
+constexpr std::uint32_t kEmrHeader = 1;
+constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
+constexpr std::size_t kHeaderMinimum = 88;
+
+Rectl ReadRectl(const LittleEndian& b, std::size_t at) {
+    return {b.S32(at), b.S32(at + 4), b.S32(at + 8), b.S32(at + 12)};
+}
+
+} // namespace
+
+EmfHeader ReadEmfHeader(std::span<const unsigned char> file) {
+    const LittleEndian b(file);
+    if (!b.Has(0, kHeaderMinimum) || b.U32(0) != kEmrHeader || b.U32(40) != kEmfSignature)
+        throw DecodeError("the file is not an EMF picture");
+    EmfHeader header;
+    header.size = b.U32(4);
+    if (header.size < kHeaderMinimum || header.size > file.size())
+        throw DecodeError("the file has a corrupt header");
+    header.bounds = ReadRectl(b, 8);
+    header.frame = ReadRectl(b, 24);
+    if (header.frame.Width() <= 0 || header.frame.Height() <= 0)
+        throw DecodeError("the header gives the picture an empty or negative size");
+    CheckNaturalSize(static_cast<double>(header.frame.Width()),
+                     static_cast<double>(header.frame.Height()));
+    header.devicePixelsX = b.S32(72);
+    header.devicePixelsY = b.S32(76);
+    header.deviceMmX = b.S32(80);
+    header.deviceMmY = b.S32(84);
+    if (header.devicePixelsX <= 0 || header.devicePixelsY <= 0 || header.deviceMmX <= 0 ||
+        header.deviceMmY <= 0)
+        throw DecodeError("the header gives no reference device");
+    // A device of more than a million pixels to the millimetre is a corrupt header.
+    if (header.devicePixelsX / header.deviceMmX > 1e6 ||
+        header.devicePixelsY / header.deviceMmY > 1e6)
+        throw DecodeError("the header claims an implausibly large picture");
+    return header;
+}
+
+DeviceToDocument DocumentMapping(const EmfHeader& header) {
+    DeviceToDocument m;
+    m.sx = header.deviceMmX * 100.0 / header.devicePixelsX;
+    m.sy = header.deviceMmY * 100.0 / header.devicePixelsY;
+    m.ox = -static_cast<double>(header.frame.left);
+    m.oy = -static_cast<double>(header.frame.top);
+    return m;
+}
+
+} // namespace pictures::metafile

@@ -1,0 +1,40 @@
+// The EMF header's picture frame and reference device, and the mapping from the reference
+// device's pixels to the document's hundredths of a millimetre, which the EMF and EMF+ players
+// share.
+#pragma once
+
+#include "pictures/metafile/Clip.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace pictures::metafile {
+
+struct Rectl {
+    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+    std::int64_t Width() const { return right - left; }
+    std::int64_t Height() const { return bottom - top; }
+};
+
+struct EmfHeader {
+    std::size_t size = 0;                        // bytes of the header record
+    Rectl bounds;                                // device pixels; may be empty
+    Rectl frame;                                 // hundredths of a millimetre, inclusive
+    double devicePixelsX = 0, devicePixelsY = 0; // the reference device
+    double deviceMmX = 0, deviceMmY = 0;
+};
+
+// Device pixels to document units: the frame's top left corner is the document's origin.
+struct DeviceToDocument {
+    double sx = 1, sy = 1; // document units per device pixel
+    double ox = 0, oy = 0; // where device pixel (0, 0) lies in the document
+    Point operator()(double x, double y) const { return {x * sx + ox, y * sy + oy}; }
+};
+
+// The header of an EMF file; throws DecodeError when it is not one, or not a sound one.
+EmfHeader ReadEmfHeader(std::span<const unsigned char> file);
+
+DeviceToDocument DocumentMapping(const EmfHeader& header);
+
+} // namespace pictures::metafile
