@@ -138,6 +138,32 @@ constexpr std::uint16_t kCreateRegion = 0x06FF;
 constexpr std::uint16_t kDeleteObject = 0x01F0;
 constexpr std::uint16_t kCreatesObject[] = {0x02FA, 0x02FB, 0x02FC,       0x0142,
                                             0x01F9, 0x00F7, kCreateRegion};
+// Records naming objects by their slot, and how many slots each names first.
+constexpr std::pair<std::uint16_t, std::size_t> kUsesObjects[] = {
+    {0x012D, 1}, // SELECTOBJECT
+    {0x012C, 1}, // SELECTCLIPREGION
+    {0x0234, 1}, // SELECTPALETTE
+    {0x01F0, 1}, // DELETEOBJECT
+    {0x012B, 1}, // PAINTREGION
+    {0x012A, 1}, // INVERTREGION
+    {0x0228, 2}, // FILLREGION region, brush
+    {0x0429, 2}, // FRAMEREGION region, brush
+};
+
+// Whether the record names a slot that holds no object: one never made, or deleted. libwmf
+// refuses the whole file over it; GDI ignores the call.
+bool NamesEmptySlot(std::uint16_t function, std::span<const unsigned char> params,
+                    const std::vector<bool>& slots) {
+    for (const auto& [uses, count] : kUsesObjects) {
+        if (uses != function)
+            continue;
+        for (std::size_t i = 0; i < count; ++i)
+            if (params.size() < 2 * i + 2 || ReadU16(params, 2 * i) >= slots.size() ||
+                !slots[ReadU16(params, 2 * i)])
+                return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -152,6 +178,8 @@ std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::
     for (const auto& [function, params] : ReadRecords(b, start)) {
         const auto begin = static_cast<std::size_t>(params.data() - b.data()) - 6;
         at = begin + 6 + params.size();
+        if (NamesEmptySlot(function, params, slots))
+            continue;
         if (std::find(std::begin(kCreatesObject), std::end(kCreatesObject), function) !=
             std::end(kCreatesObject)) {
             const auto free = std::find(slots.begin(), slots.end(), false);
@@ -159,8 +187,7 @@ std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::
                 slots.push_back(true);
             else
                 *free = true;
-        } else if (function == kDeleteObject && params.size() >= 2 &&
-                   ReadU16(params, 0) < slots.size()) {
+        } else if (function == kDeleteObject) {
             slots[ReadU16(params, 0)] = false;
         }
         const std::optional<Words> fixed = function == kPolyPolygon ? WithoutEmptyPolygons(params)

@@ -62,8 +62,9 @@ struct RegionScan {
 std::vector<RegionScan> ReadRegion(std::span<const unsigned char> params);
 
 // The file with the records libwmf mishandles rewritten: poly-polygons without their empty
-// polygons (libwmf drops the whole record), regions with only their well-formed scans and the
-// object table as large as the records need (libwmf refuses the file otherwise).
+// polygons (libwmf drops the whole record), regions with only their well-formed scans, records
+// naming an empty or deleted slot left out, and the object table as large as the records need
+// (libwmf refuses the file otherwise).
 std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::size_t start);
 
 // libwmf allocates for the header's largest record before it reads one: a header that claims

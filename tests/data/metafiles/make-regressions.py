@@ -105,15 +105,20 @@ def background(wmf, width, height):
 
 
 def stale_font(path):
-    """A font deleted while selected, its slot then taken by a pen, then text drawn."""
+    """A font deleted while selected, its slot then taken by a pen, then text drawn; then that
+    pen deleted and named again, and a region never made filled."""
     wmf = Wmf(1000, 600, 254)
     background(wmf, 1000, 600)                    # slots 0 and 1
     sans = wmf.font(-90, 'DejaVu Sans')           # slot 2
     wmf.select(sans)
     wmf.text_out(60, 60, 'Before')
     wmf.delete(sans)
-    wmf.select(wmf.pen(0, 40, (200, 30, 30)))     # slot 2 again
+    pen = wmf.pen(0, 40, (200, 30, 30))           # slot 2 again
+    wmf.select(pen)
     wmf.text_out(60, 300, 'After')
+    wmf.delete(pen)
+    wmf.select(pen)
+    wmf.rec(0x0228, 9, 1)                         # FILLREGION region, brush
     wmf.write(path)
 
 
