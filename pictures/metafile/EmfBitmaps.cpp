@@ -1,0 +1,108 @@
+// Bitmaps of EMF records (StretchDIBits, SetDIBitsToDevice, BitBlt, StretchBlt, AlphaBlend,
+// TransparentBlt) as SVG images placed by the full transform, and the raster operations
+// without a source as filled rectangles.
+#include "pictures/metafile/EmfPlayer.h"
+
+#include "pictures/metafile/SvgText.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pictures::metafile {
+namespace {
+
+constexpr std::uint32_t kSrcCopy = 0x00CC0020, kSrcPaint = 0x00EE0086, kPatCopy = 0x00F00021,
+                        kBlackness = 0x00000042, kWhiteness = 0x00FF0062;
+
+bool Plausible(double v) {
+    return std::abs(v) < 1e9;
+}
+
+} // namespace
+
+void EmfPlayer::FillBox(double x, double y, double w, double h, const std::string& fill) {
+    if (!ApplyClip())
+        return;
+    canvas_.AddRect(x, y, x + w, y + h, fill + " stroke=\"none\"");
+}
+
+void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbBmi,
+                      std::size_t offBits, std::size_t cbBits, double x, double y, double w,
+                      double h, double srcX, double srcY, double srcW, double srcH) {
+    if (cbBmi == 0 || !b.Has(offBmi, cbBmi) || !b.Has(offBits, cbBits) || srcW == 0 || srcH == 0)
+        return;
+    const std::optional<Bitmap> bitmap = BmpOfDib(b.Span(offBmi, cbBmi), b.Span(offBits, cbBits));
+    if (!bitmap)
+        return;
+    // The whole bitmap, placed so that the source rectangle covers the destination.
+    const double scaleX = w / srcW, scaleY = h / srcH;
+    const Affine place = Affine{scaleX, 0, 0, scaleY, x - srcX * scaleX, y - srcY * scaleY}.Then(
+        state_.ToDocument());
+    const Box target = DocumentBox(state_.ToDocument(), x, y, x + w, y + h);
+    const Box margin = canvas_.Margin();
+    if (!(target.x1 > margin.x0 && target.x0 < margin.x1 && target.y1 > margin.y0 &&
+          target.y0 < margin.y1) ||
+        !ApplyClip())
+        return;
+    for (const double v : {place.a, place.b, place.c, place.d, place.e, place.f})
+        if (!Plausible(v))
+            return;
+    canvas_.Add("<image x=\"0\" y=\"0\" width=\"" + std::to_string(bitmap->width) + "\" height=\"" +
+                std::to_string(bitmap->height) + "\" transform=\"matrix(" + Num(place.a) + " " +
+                Num(place.b) + " " + Num(place.c) + " " + Num(place.d) + " " + Num(place.e) + " " +
+                Num(place.f) +
+                ")\" preserveAspectRatio=\"none\" xlink:href=\"data:image/bmp;base64," +
+                Base64(bitmap->bmpFile) + "\"/>\n");
+}
+
+bool EmfPlayer::PlayBitmap(const EmfRecord& record) {
+    const LittleEndian b(record.bytes);
+    const auto s32 = [&b](std::size_t at) { return double(b.S32(at)); };
+    switch (record.type) {
+    case 81: // STRETCHDIBITS
+        if (b.U32(68) != kSrcCopy && b.U32(68) != kSrcPaint)
+            return false;
+        Image(b, b.U32(48), b.U32(52), b.U32(56), b.U32(60), s32(24), s32(28), s32(72), s32(76),
+              s32(32), s32(36), s32(40), s32(44));
+        break;
+    case 80: // SETDIBITSTODEVICE
+        Image(b, b.U32(48), b.U32(52), b.U32(56), b.U32(60), s32(24), s32(28), s32(40), s32(44),
+              s32(32), s32(36), s32(40), s32(44));
+        break;
+    case 76:
+    case 77: { // BITBLT, STRETCHBLT
+        const std::uint32_t rop = b.U32(40);
+        const double x = s32(24), y = s32(28), w = s32(32), h = s32(36);
+        if (b.U32(88) == 0) { // no source: the brush, or black or white
+            const Affine& m = state_.ToDocument();
+            const std::vector<Figure> box{
+                {{m({x, y}), m({x + w, y}), m({x + w, y + h}), m({x, y + h})}, true}};
+            if (rop == kPatCopy)
+                Emit(box, true, false, FillStyle(), " stroke=\"none\"");
+            else if (rop == kBlackness || rop == kWhiteness)
+                Emit(box, true, false,
+                     rop == kBlackness ? " fill=\"#000000\"" : " fill=\"#ffffff\"",
+                     " stroke=\"none\"");
+            else
+                return false;
+            break;
+        }
+        if (rop != kSrcCopy && rop != kSrcPaint)
+            return false;
+        const bool stretch = record.type == 77;
+        Image(b, b.U32(84), b.U32(88), b.U32(92), b.U32(96), x, y, w, h, s32(44), s32(48),
+              stretch ? s32(100) : w, stretch ? s32(104) : h);
+        break;
+    }
+    case 114:
+    case 116: // ALPHABLEND, TRANSPARENTBLT: drawn whole
+        Image(b, b.U32(84), b.U32(88), b.U32(92), b.U32(96), s32(24), s32(28), s32(32), s32(36),
+              s32(44), s32(48), s32(100), s32(104));
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+} // namespace pictures::metafile
