@@ -58,6 +58,9 @@ private:
     void Draw(std::vector<Figure> figures, bool fill, bool stroke);
     void Emit(const std::vector<Figure>& figures, bool fill, bool stroke,
               const std::string& fillStyle, const std::string& strokeStyle);
+    // Hatch lines of the brush across the figures (and the background under them when it
+    // is painted); false when there are too many to draw.
+    bool Hatch(const std::vector<Figure>& figures);
     // The canvas clip for what is drawn next; false when nothing can show.
     bool ApplyClip();
 

@@ -93,6 +93,8 @@ public:
 
 private:
     void Update();
+    // Records of the object table (EmfObjects.cpp); false for any other.
+    bool PlayObject(const EmfRecord& record);
     void CreateObject(std::uint32_t index, int kind, const Pen& pen, const Brush& brush,
                       const Font& font);
     void Select(std::uint32_t handle);

@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::uint32_t kEtoOpaque = 0x2, kEtoClipped = 0x4, kEtoGlyphIndex = 0x10,
                         kEtoPdy = 0x2000;
-constexpr unsigned kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
+constexpr unsigned kTaUpdateCp = 1, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
 
 std::string Family(const Font& font, bool symbols) {
     // The symbol font itself may be found under its name with its own code layout, not the
