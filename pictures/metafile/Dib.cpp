@@ -61,11 +61,23 @@ std::optional<DibHeader> ReadHeader(std::span<const unsigned char> info) {
 } // namespace
 
 std::optional<Bitmap> BmpOfDib(std::span<const unsigned char> info,
-                               std::span<const unsigned char> bits) {
+                               std::span<const unsigned char> bits, bool alpha) {
     const std::optional<DibHeader> h = ReadHeader(info);
     if (!h || h->tableBytes > info.size() - h->infoSize)
         return std::nullopt;
-    const std::size_t headBytes = h->infoSize + h->tableBytes;
+    std::string head(reinterpret_cast<const char*>(info.data()), h->infoSize + h->tableBytes);
+    if (alpha && h->infoSize == 40 && h->bitCount == 32 && h->compression == 0) {
+        // A version 4 header with an alpha mask: BMP readers take the fourth byte as opacity
+        // only when a mask says so.
+        head[0] = 108;
+        head[16] = 3; // BI_BITFIELDS
+        for (const std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u,
+                                         0x73524742u}) // the masks, then LCS_sRGB
+            for (int i = 0; i < 4; ++i)
+                head += static_cast<char>((mask >> (8 * i)) & 0xFF);
+        head.append(48, '\0'); // end points and gamma, unused under sRGB
+    }
+    const std::size_t headBytes = head.size();
     const std::size_t bitsOffset = 14 + headBytes;
     const std::size_t fileSize = bitsOffset + bits.size();
     if (fileSize > 0xFFFFFFFFu)
@@ -75,7 +87,7 @@ std::optional<Bitmap> BmpOfDib(std::span<const unsigned char> info,
     for (const std::size_t v : {fileSize, std::size_t{0}, bitsOffset})
         for (int i = 0; i < 4; ++i)
             file += static_cast<char>((v >> (8 * i)) & 0xFF);
-    file.append(reinterpret_cast<const char*>(info.data()), headBytes);
+    file += head;
     file.append(reinterpret_cast<const char*>(bits.data()), bits.size());
     return Bitmap{std::move(file), h->width, std::abs(h->height)};
 }

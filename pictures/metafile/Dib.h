@@ -21,9 +21,9 @@ struct Rgb {
 };
 
 // `info`: the BITMAPINFO (header and colour table); `bits`: the pixels. Nothing when the header
-// is not one that can be read.
+// is not one that can be read. With `alpha`, the fourth byte of 32-bit pixels is their opacity.
 std::optional<Bitmap> BmpOfDib(std::span<const unsigned char> info,
-                               std::span<const unsigned char> bits);
+                               std::span<const unsigned char> bits, bool alpha = false);
 
 // A packed DIB: the header, the colour table and the pixels, one after the other.
 std::optional<Bitmap> BmpOfPackedDib(std::span<const unsigned char> dib);

@@ -28,10 +28,11 @@ void EmfPlayer::FillBox(double x, double y, double w, double h, const std::strin
 
 void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbBmi,
                       std::size_t offBits, std::size_t cbBits, double x, double y, double w,
-                      double h, double srcX, double srcY, double srcW, double srcH) {
+                      double h, double srcX, double srcY, double srcW, double srcH, bool alpha) {
     if (cbBmi == 0 || !b.Has(offBmi, cbBmi) || !b.Has(offBits, cbBits) || srcW == 0 || srcH == 0)
         return;
-    const std::optional<Bitmap> bitmap = BmpOfDib(b.Span(offBmi, cbBmi), b.Span(offBits, cbBits));
+    const std::optional<Bitmap> bitmap =
+        BmpOfDib(b.Span(offBmi, cbBmi), b.Span(offBits, cbBits), alpha);
     if (!bitmap)
         return;
     // The whole bitmap, placed so that the source rectangle covers the destination.
@@ -95,9 +96,9 @@ bool EmfPlayer::PlayBitmap(const EmfRecord& record) {
         break;
     }
     case 114:
-    case 116: // ALPHABLEND, TRANSPARENTBLT: drawn whole
+    case 116: // ALPHABLEND (with the source's alpha when it has one), TRANSPARENTBLT
         Image(b, b.U32(84), b.U32(88), b.U32(92), b.U32(96), s32(24), s32(28), s32(32), s32(36),
-              s32(44), s32(48), s32(100), s32(104));
+              s32(44), s32(48), s32(100), s32(104), record.type == 114 && (b.U32(40) >> 24) == 1);
         break;
     default:
         return false;

@@ -155,6 +155,14 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
                       reference.y + uy * (total.x + estimate)};
     }
 
+    // Glyphs many times the picture's size, or text that cannot reach it, are not drawn:
+    // their cost would follow the numbers in the file, not what shows.
+    const Box margin = canvas_.Margin();
+    const double side = std::max(canvas_.Width(), canvas_.Height());
+    const double reach = measured ? std::hypot(span.x, span.y) + em : double(count) * em;
+    if (em > 4 * side || origin.x < margin.x0 - reach || origin.x > margin.x1 + reach ||
+        origin.y < margin.y0 - reach || origin.y > margin.y1 + reach)
+        return;
     const EmfDc kept = s;
     if (options & kEtoClipped)
         state_.IntersectClip(

@@ -215,6 +215,12 @@ def records(path):
     e.rec(81, s32(780, 440, 939, 559) + s32(780, 440, 0, 0, 4, 3) +
           u32(80, len(info), 80 + len(info), len(bits), 0, 0x00CC0020) + s32(160, 120) +
           info + bits)
+    # AlphaBlend of a 2 x 1 32-bit bitmap, opaque red then a third-opaque green, over the line.
+    info = u32(40) + s32(2, 1) + struct.pack('<HH', 1, 32) + u32(0, 0, 0, 0, 0, 0)
+    bits = bytes([0, 0, 220, 255, 0, 90, 0, 96])          # blue, green, red, alpha
+    e.rec(114, s32(560, 340, 739, 379) + s32(560, 340, 180, 40) + u32(0x01FF0000) + s32(0, 0) +
+          f32(1, 0, 0, 1, 0, 0) + u32(0, 0, 108, len(info), 108 + len(info), len(bits)) +
+          s32(2, 1) + info + bits)
     # RestoreDC by two levels at once.
     e.save()
     e.select(e.brush((0, 0, 0)))
