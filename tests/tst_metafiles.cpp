@@ -427,7 +427,8 @@ private slots:
         QTest::addColumn<QStringList>("texts");
         QTest::newRow("records") << "emf-records.emf"
                                  << QStringList{">Spaced<", ">Glyphs<", ">Turned<", ">Centred<"};
-        QTest::newRow("glyph indices") << "emf-glyph-indices.emf" << QStringList{">Index<"};
+        QTest::newRow("glyph indices, stale font")
+            << "emf-glyph-indices.emf" << QStringList{">Index<", "DejaVu Serif", ">Stale<"};
         QTest::newRow("tiny units") << "emf-tiny-units.emf" << QStringList{">Class A<"};
     }
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes EMF files into the folder given (default: here): emf-records.emf draws with the GDI
 records EMF players must know (world transforms, mapping modes, paths, clipping, brushes,
-pens, text, bitmaps, SaveDC/RestoreDC); emf-far-corners.emf, emf-glyph-indices.emf and
-emf-tiny-units.emf are cases that broke or blanked earlier players."""
+pens, text, bitmaps, SaveDC/RestoreDC); emf-far-corners.emf, emf-glyph-indices.emf (with a
+stale font handle too) and emf-tiny-units.emf are cases that broke or blanked earlier players."""
 import math
 import os
 import struct
@@ -254,6 +254,13 @@ def glyph_indices(path):
     e.text(40, 400, 'PDY', dx=[30, 0x7FFFFFFF, -0x80000000, 5, 30, 0], options=0x2000)
     e.select(e.font(-40, 'Symbol'))
     e.text(40, 500, '', glyphs=[36, 37, 500], options=0x10)
+    # A font deleted while selected, its slot then taken by a pen that its handle now selects.
+    stale = e.font(-40, 'DejaVu Serif')
+    e.select(stale)
+    e.delete(stale)
+    e.pen((200, 0, 0), 3)
+    e.select(stale)
+    e.text(40, 580, 'Stale')
     e.write(path)
 
 
