@@ -70,7 +70,17 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
     // One piece of text per character (or glyph), for its own advance.
     std::vector<std::string> glyphs;
     bool symbols = false;
-    for (std::size_t i = 0; i < count; ++i) {
+    // Characters of two bytes in the code pages of East Asian character sets are read whole,
+    // without their advances (which are given byte by byte).
+    const unsigned charset = font.charset;
+    const bool multiByte =
+        !wide && !(options & kEtoGlyphIndex) &&
+        (charset == 128 || charset == 129 || charset == 130 || charset == 134 || charset == 136) &&
+        !SymbolFontToUtf8(font.face, "A");
+    if (multiByte)
+        glyphs.push_back(codePages_.ToUtf8(
+            {reinterpret_cast<const char*>(chars.data()), chars.size()}, charset));
+    for (std::size_t i = 0; i < count && !multiByte; ++i) {
         const unsigned code = wide ? chars[2 * i] | chars[2 * i + 1] << 8 : chars[i];
         std::string glyph;
         if (options & kEtoGlyphIndex) {
@@ -117,7 +127,7 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
 
     // The advances, when the record gives them: logical units along and across the baseline.
     std::vector<Point> advances;
-    if (offDx != 0) {
+    if (offDx != 0 && !multiByte) {
         const bool pdy = options & kEtoPdy;
         const std::size_t each = pdy ? 8 : 4;
         if (b.Has(offDx, std::size_t{count} * each))
