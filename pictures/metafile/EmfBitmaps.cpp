@@ -28,13 +28,17 @@ void EmfPlayer::FillBox(double x, double y, double w, double h, const std::strin
 
 void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbBmi,
                       std::size_t offBits, std::size_t cbBits, double x, double y, double w,
-                      double h, double srcX, double srcY, double srcW, double srcH, bool alpha) {
+                      double h, double srcX, double srcY, double srcW, double srcH, bool alpha,
+                      bool fromBottom) {
     if (cbBmi == 0 || !b.Has(offBmi, cbBmi) || !b.Has(offBits, cbBits) || srcW == 0 || srcH == 0)
         return;
     const std::optional<Bitmap> bitmap =
         BmpOfDib(b.Span(offBmi, cbBmi), b.Span(offBits, cbBits), alpha);
     if (!bitmap)
         return;
+    // The rows of a bottom-up DIB count from its last, for the DIB records.
+    if (fromBottom && cbBmi >= 12 && b.U32(offBmi) >= 40 && b.S32(offBmi + 8) > 0)
+        srcY = bitmap->height - srcY - srcH;
     // The whole bitmap, placed so that the source rectangle covers the destination.
     const double scaleX = w / srcW, scaleY = h / srcH;
     const Affine place = Affine{scaleX, 0, 0, scaleY, x - srcX * scaleX, y - srcY * scaleY}.Then(
@@ -64,11 +68,11 @@ bool EmfPlayer::PlayBitmap(const EmfRecord& record) {
         if (b.U32(68) != kSrcCopy && b.U32(68) != kSrcPaint)
             return false;
         Image(b, b.U32(48), b.U32(52), b.U32(56), b.U32(60), s32(24), s32(28), s32(72), s32(76),
-              s32(32), s32(36), s32(40), s32(44));
+              s32(32), s32(36), s32(40), s32(44), false, true);
         break;
     case 80: // SETDIBITSTODEVICE
         Image(b, b.U32(48), b.U32(52), b.U32(56), b.U32(60), s32(24), s32(28), s32(40), s32(44),
-              s32(32), s32(36), s32(40), s32(44));
+              s32(32), s32(36), s32(40), s32(44), false, true);
         break;
     case 76:
     case 77: { // BITBLT, STRETCHBLT

@@ -79,7 +79,7 @@ private:
     bool PlayBitmap(const EmfRecord& record);
     void Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbBmi, std::size_t offBits,
                std::size_t cbBits, double x, double y, double w, double h, double srcX, double srcY,
-               double srcW, double srcH, bool alpha = false);
+               double srcW, double srcH, bool alpha = false, bool fromBottom = false);
     void FillBox(double x, double y, double w, double h, const std::string& fill);
 
     SvgCanvas& canvas_;
