@@ -321,13 +321,7 @@ bool EmfPlayer::PlayShape(const EmfRecord& record) {
         const Pen keptPen = s.pen;
         if (record.type != 74) {
             // The brush of the record, by handle; one not in the table leaves the current one.
-            EmfRecord select{37, {}};
-            std::array<unsigned char, 12> bytes{37, 0, 0, 0, 12, 0, 0, 0};
-            const std::uint32_t handle = b.U32(28);
-            for (int i = 0; i < 4; ++i)
-                bytes[8 + i] = static_cast<unsigned char>(handle >> (8 * i));
-            select.bytes = bytes;
-            state_.Play(select);
+            state_.Select(b.U32(28));
         }
         std::vector<Figure> boxes;
         for (std::uint32_t i = 0; i < count; ++i) {

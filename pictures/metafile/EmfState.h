@@ -88,6 +88,8 @@ public:
     void IntersectClip(const std::vector<Box>& boxes);
     // Combines the region of boxes (document units) with the clip, by an RGN_* mode.
     void CombineClip(const std::vector<Box>& boxes, unsigned mode);
+    // Selects the object of `handle`, a stock one or one of the table.
+    void Select(std::uint32_t handle);
     // The boxes a canvas clips to for the current region.
     std::vector<Box> CanvasClip() const;
 
@@ -97,7 +99,6 @@ private:
     bool PlayObject(const EmfRecord& record);
     void CreateObject(std::uint32_t index, int kind, const Pen& pen, const Brush& brush,
                       const Font& font);
-    void Select(std::uint32_t handle);
 
     struct Object {
         int kind = 0; // 0 free, 1 pen, 2 brush, 3 font, 4 other

@@ -105,6 +105,14 @@ class Emf:
             f.write(header + body)
 
 
+def region(*boxes):
+    """RGNDATA of rectangles."""
+    xs = [b[0] for b in boxes] + [b[2] for b in boxes]
+    ys = [b[1] for b in boxes] + [b[3] for b in boxes]
+    return (u32(32, 1, len(boxes), 16 * len(boxes)) + s32(min(xs), min(ys), max(xs), max(ys)) +
+            b''.join(s32(*b) for b in boxes))
+
+
 def dib24(width, height, pixel):
     """A bottom-up 24-bit BITMAPINFOHEADER and its rows; pixel(x, y) from the top."""
     info = u32(40) + s32(width, height) + struct.pack('<HH', 1, 24) + u32(0, 0, 0, 0, 0, 0)
@@ -221,6 +229,14 @@ def records(path):
     e.rec(114, s32(560, 340, 739, 379) + s32(560, 340, 180, 40) + u32(0x01FF0000) + s32(0, 0) +
           f32(1, 0, 0, 1, 0, 0) + u32(0, 0, 108, len(info), 108 + len(info), len(bits)) +
           s32(2, 1) + info + bits)
+    # Regions: two boxes filled with a brush, then two made the clip of an ellipse.
+    fill = e.brush((192, 96, 32))
+    rgn = region((800, 240, 880, 300), (900, 260, 980, 320))
+    e.rec(71, s32(800, 240, 980, 320) + u32(len(rgn), fill) + rgn)
+    rgn = region((800, 330, 850, 420), (870, 330, 990, 380))
+    e.rec(75, u32(len(rgn), 5) + rgn)                      # EXTSELECTCLIPRGN RGN_COPY
+    e.ellipse(790, 320, 990, 430)
+    e.rec(75, u32(0, 5))                                   # no clip again
     # RestoreDC by two levels at once.
     e.save()
     e.select(e.brush((0, 0, 0)))
