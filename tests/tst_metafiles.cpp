@@ -132,10 +132,10 @@ QByteArray SvgAnswer(const QByteArray& bytes, MetafileKind kind) {
     return out.mid(out.indexOf("<?xml"));
 }
 
-// A WMF sample with `count` more copies of a record before its end record.
-QByteArray WithRecords(const char* name, const QByteArray& record, int count) {
+// A sample with `count` more copies of a record before its end record (of WMF: 6 bytes).
+QByteArray WithRecords(const char* name, const QByteArray& record, int count, int endSize = 6) {
     QByteArray bytes = ReadData(name);
-    bytes.insert(bytes.size() - 6, record.repeated(count));
+    bytes.insert(bytes.size() - endSize, record.repeated(count));
     return bytes;
 }
 
@@ -349,6 +349,11 @@ private slots:
         QTest::newRow("wmf of more elements than an answer may hold")
             << WithRecords("gdi-records.wmf", QByteArray::fromHex("05000000130210002000"), 200'001)
             << MetafileKind::Wmf << "too large to show";
+        // LINETO records, each a path of its own, before the 20-byte EOF record.
+        QTest::newRow("emf of more elements than an answer may hold")
+            << WithRecords("emf-records.emf",
+                           QByteArray::fromHex("36000000100000000a0000000a000000"), 200'001, 20)
+            << MetafileKind::Emf << "too large to show";
         QTest::newRow("emf taken for wmf")
             << ReadData("shapes-inkscape.emf") << MetafileKind::Wmf << "not a valid WMF";
         QTest::newRow("wmf taken for emf")
