@@ -431,7 +431,8 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("texts");
         QTest::newRow("records") << "emf-records.emf"
-                                 << QStringList{">Spaced<", ">Glyphs<", ">Turned<", ">Centred<"};
+                                 << QStringList{">Spaced<", ">Glyphs<", ">Turned<", ">Centred<",
+                                                ">Small<"};
         QTest::newRow("glyph indices, stale font")
             << "emf-glyph-indices.emf" << QStringList{">Index<", "DejaVu Serif", ">Stale<"};
         QTest::newRow("tiny units") << "emf-tiny-units.emf" << QStringList{">Class A<"};

@@ -1,5 +1,6 @@
-// Text of EMF records: ExtTextOut and PolyTextOut in wide and 8-bit characters, with spacing
-// arrays, glyph indices, escapement and alignment, handed to the canvas glyph run by glyph run.
+// Text of EMF records: ExtTextOut, PolyTextOut and SmallTextOut in wide and 8-bit characters, with
+// spacing arrays, glyph indices, escapement and alignment, handed to the canvas glyph run by glyph
+// run.
 #include "pictures/metafile/EmfPlayer.h"
 
 #include "pictures/metafile/SvgText.h"
@@ -13,7 +14,7 @@ namespace pictures::metafile {
 namespace {
 
 constexpr std::uint32_t kEtoOpaque = 0x2, kEtoClipped = 0x4, kEtoGlyphIndex = 0x10,
-                        kEtoPdy = 0x2000;
+                        kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoPdy = 0x2000;
 constexpr unsigned kTaUpdateCp = 1, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
 
 std::string Family(const Font& font, bool symbols) {
@@ -50,6 +51,32 @@ bool EmfPlayer::PlayText(const EmfRecord& record) {
             throw DecodeError("the file has a corrupt record");
         for (std::uint32_t i = 0; i < count; ++i)
             Text(b, 40 + std::size_t{i} * 40, record.type == 97, recordIndex_);
+        break;
+    }
+    case 108: { // SMALLTEXTOUT: recast as the text of an EXTTEXTOUTW
+        const std::uint32_t count = b.U32(16), options = b.U32(20);
+        const bool rect = !(options & kEtoNoRect), small = options & kEtoSmallChars;
+        const std::size_t from = rect ? 52 : 36;
+        if (count > b.Size())
+            throw DecodeError("the file has a corrupt record");
+        const auto chars = b.Span(from, std::size_t{count} * (small ? 1 : 2));
+        std::vector<unsigned char> text(76, 0);
+        const auto put = [&text](std::size_t at, std::uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                text[at + i] = static_cast<unsigned char>(v >> (8 * i));
+        };
+        put(36, b.U32(8));
+        put(40, b.U32(12));
+        put(44, count);
+        put(48, 76);
+        put(52, options & (rect ? kEtoOpaque | kEtoClipped : 0));
+        for (int i = 0; rect && i < 4; ++i)
+            put(56 + 4 * i, b.U32(36 + 4 * i));
+        for (std::size_t i = 0; i < count; ++i) {
+            text.push_back(small ? chars[i] : chars[2 * i]);
+            text.push_back(small ? 0 : chars[2 * i + 1]);
+        }
+        Text(LittleEndian(text), 36, true, recordIndex_);
         break;
     }
     default:
