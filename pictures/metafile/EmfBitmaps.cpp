@@ -82,7 +82,9 @@ bool EmfPlayer::PlayBitmap(const EmfRecord& record) {
             const Affine& m = state_.ToDocument();
             const std::vector<Figure> box{
                 {{m({x, y}), m({x + w, y}), m({x + w, y + h}), m({x, y + h})}, true}};
-            if (rop == kPatCopy)
+            if (rop == kPatCopy && !building_)
+                Draw(box, true, false); // hatched brushes as hatch lines
+            else if (rop == kPatCopy)
                 Emit(box, true, false, FillStyle(), " stroke=\"none\"");
             else if (rop == kBlackness || rop == kWhiteness)
                 Emit(box, true, false,
