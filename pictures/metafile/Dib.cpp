@@ -1,6 +1,8 @@
 #include "pictures/metafile/Dib.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace pictures::metafile {
 namespace {
@@ -90,6 +92,59 @@ std::optional<Bitmap> BmpOfDib(std::span<const unsigned char> info,
     file += head;
     file.append(reinterpret_cast<const char*>(bits.data()), bits.size());
     return Bitmap{std::move(file), h->width, std::abs(h->height)};
+}
+
+std::optional<Bitmap> BmpOfDibPart(std::span<const unsigned char> info,
+                                   std::span<const unsigned char> bits, bool alpha,
+                                   const PixelRect& part) {
+    const std::optional<DibHeader> h = ReadHeader(info);
+    if (!h || h->infoSize < 40 || h->bitCount < 8 || h->bitCount % 8 != 0 ||
+        (h->compression != 0 && h->compression != 3) || h->tableBytes > info.size() - h->infoSize)
+        return BmpOfDib(info, bits, alpha);
+    const std::size_t width = static_cast<std::size_t>(h->width);
+    const std::size_t height = static_cast<std::size_t>(std::abs(h->height));
+    if (part.left < 0 || part.top < 0 || part.width <= 0 || part.height <= 0 ||
+        static_cast<std::size_t>(part.left + part.width) > width ||
+        static_cast<std::size_t>(part.top + part.height) > height)
+        return BmpOfDib(info, bits, alpha);
+    const std::size_t pixel = static_cast<std::size_t>(h->bitCount) / 8;
+    const std::size_t stride = (width * pixel + 3) / 4 * 4;
+    if (height > bits.size() / stride)
+        return BmpOfDib(info, bits, alpha);
+    const std::size_t w = static_cast<std::size_t>(part.width);
+    const std::size_t rows = static_cast<std::size_t>(part.height);
+    const std::size_t newStride = (w * pixel + 3) / 4 * 4;
+    std::vector<unsigned char> cut(newStride * rows, 0);
+    const bool bottomUp = h->height > 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::size_t from = static_cast<std::size_t>(part.top) + r;
+        const std::size_t source = bottomUp ? height - 1 - from : from;
+        const std::size_t target = bottomUp ? rows - 1 - r : r;
+        const auto row =
+            bits.subspan(source * stride + static_cast<std::size_t>(part.left) * pixel, w * pixel);
+        std::copy(row.begin(), row.end(), cut.begin() + static_cast<long>(target * newStride));
+    }
+    std::vector<unsigned char> head(info.begin(), info.end());
+    const auto put = [&head](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            head[at + i] = static_cast<unsigned char>(v >> (8 * i));
+    };
+    put(4, static_cast<std::uint32_t>(part.width));
+    put(8, static_cast<std::uint32_t>(bottomUp ? part.height : -part.height));
+    put(20, 0); // the image size, which readers work out
+    std::optional<Bitmap> bitmap = BmpOfDib(head, cut, alpha);
+    if (bitmap) {
+        bitmap->left = part.left;
+        bitmap->top = part.top;
+    }
+    return bitmap;
+}
+
+std::optional<PixelRect> DibSize(std::span<const unsigned char> info) {
+    const std::optional<DibHeader> h = ReadHeader(info);
+    if (!h)
+        return std::nullopt;
+    return PixelRect{0, 0, h->width, std::abs(h->height)};
 }
 
 std::optional<Bitmap> BmpOfPackedDib(std::span<const unsigned char> dib) {

@@ -14,6 +14,12 @@ struct Bitmap {
     std::string bmpFile;
     int width = 0;
     int height = 0;
+    int left = 0, top = 0; // of a part: where it lies in the whole bitmap
+};
+
+// Pixels of a bitmap, from its top left corner.
+struct PixelRect {
+    int left = 0, top = 0, width = 0, height = 0;
 };
 
 struct Rgb {
@@ -24,6 +30,15 @@ struct Rgb {
 // is not one that can be read. With `alpha`, the fourth byte of 32-bit pixels is their opacity.
 std::optional<Bitmap> BmpOfDib(std::span<const unsigned char> info,
                                std::span<const unsigned char> bits, bool alpha = false);
+
+// Only `part` of the bitmap when it can be cut out (uncompressed, 8 bits per pixel or more),
+// else all of it.
+std::optional<Bitmap> BmpOfDibPart(std::span<const unsigned char> info,
+                                   std::span<const unsigned char> bits, bool alpha,
+                                   const PixelRect& part);
+
+// The width and height of the bitmap of `info`.
+std::optional<PixelRect> DibSize(std::span<const unsigned char> info);
 
 // A packed DIB: the header, the colour table and the pixels, one after the other.
 std::optional<Bitmap> BmpOfPackedDib(std::span<const unsigned char> dib);

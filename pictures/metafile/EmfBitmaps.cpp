@@ -32,16 +32,16 @@ void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbB
                       bool fromBottom) {
     if (cbBmi == 0 || !b.Has(offBmi, cbBmi) || !b.Has(offBits, cbBits) || srcW == 0 || srcH == 0)
         return;
-    const std::optional<Bitmap> bitmap =
-        BmpOfDib(b.Span(offBmi, cbBmi), b.Span(offBits, cbBits), alpha);
-    if (!bitmap)
+    const auto info = b.Span(offBmi, cbBmi);
+    const std::optional<PixelRect> size = DibSize(info);
+    if (!size)
         return;
     // The rows of a bottom-up DIB count from its last, for the DIB records.
-    if (fromBottom && cbBmi >= 12 && b.U32(offBmi) >= 40 && b.S32(offBmi + 8) > 0)
-        srcY = bitmap->height - srcY - srcH;
+    if (fromBottom && b.U32(offBmi) >= 40 && b.S32(offBmi + 8) > 0)
+        srcY = size->height - srcY - srcH;
     // The whole bitmap, placed so that the source rectangle covers the destination.
     const double scaleX = w / srcW, scaleY = h / srcH;
-    const Affine place = Affine{scaleX, 0, 0, scaleY, x - srcX * scaleX, y - srcY * scaleY}.Then(
+    Affine place = Affine{scaleX, 0, 0, scaleY, x - srcX * scaleX, y - srcY * scaleY}.Then(
         state_.ToDocument());
     const Box target = DocumentBox(state_.ToDocument(), x, y, x + w, y + h);
     const Box margin = canvas_.Margin();
@@ -52,6 +52,40 @@ void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbB
     for (const double v : {place.a, place.b, place.c, place.d, place.e, place.f})
         if (!Plausible(v))
             return;
+    // Images are not cut by the canvas: only the pixels of the source rectangle that can show
+    // within the clip (by its bounds) and the margin are kept, when the placement keeps axes.
+    double u0 = std::min(srcX, srcX + srcW), u1 = std::max(srcX, srcX + srcW);
+    double v0 = std::min(srcY, srcY + srcH), v1 = std::max(srcY, srcY + srcH);
+    if (place.b == 0 && place.c == 0 && place.a != 0 && place.d != 0) {
+        Box seen = margin;
+        if (const std::vector<Box> clip = state_.CanvasClip(); !clip.empty()) {
+            Box all = clip.front();
+            for (const Box& c : clip)
+                all = {std::min(all.x0, c.x0), std::min(all.y0, c.y0), std::max(all.x1, c.x1),
+                       std::max(all.y1, c.y1)};
+            seen = {std::max(seen.x0, all.x0), std::max(seen.y0, all.y0), std::min(seen.x1, all.x1),
+                    std::min(seen.y1, all.y1)};
+        }
+        const double ua = (seen.x0 - place.e) / place.a, ub = (seen.x1 - place.e) / place.a;
+        const double va = (seen.y0 - place.f) / place.d, vb = (seen.y1 - place.f) / place.d;
+        u0 = std::max(u0, std::min(ua, ub));
+        u1 = std::min(u1, std::max(ua, ub));
+        v0 = std::max(v0, std::min(va, vb));
+        v1 = std::min(v1, std::max(va, vb));
+    }
+    const auto clamp = [](double v, int high) {
+        return static_cast<int>(std::clamp(v, 0.0, static_cast<double>(high)));
+    };
+    const int left = clamp(std::floor(u0), size->width), right = clamp(std::ceil(u1), size->width);
+    const int top = clamp(std::floor(v0), size->height),
+              bottom = clamp(std::ceil(v1), size->height);
+    if (left >= right || top >= bottom)
+        return;
+    const std::optional<Bitmap> bitmap =
+        BmpOfDibPart(info, b.Span(offBits, cbBits), alpha, {left, top, right - left, bottom - top});
+    if (!bitmap)
+        return;
+    place = Affine{1, 0, 0, 1, double(bitmap->left), double(bitmap->top)}.Then(place);
     canvas_.Add("<image x=\"0\" y=\"0\" width=\"" + std::to_string(bitmap->width) + "\" height=\"" +
                 std::to_string(bitmap->height) + "\" transform=\"matrix(" + Num(place.a) + " " +
                 Num(place.b) + " " + Num(place.c) + " " + Num(place.d) + " " + Num(place.e) + " " +

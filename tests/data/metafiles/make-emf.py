@@ -218,11 +218,21 @@ def records(path):
     e.rec(22, u32(24 | 6))                                 # TA_CENTER
     e.text(500, 420, 'Centred', dx=[16] * 7)
 
+    info, bits = dib24(4, 3, lambda x, y: ((x * 80) % 256, y * 120, 200 - x * 40))
+    # Its middle two pixels of the middle row alone, then its left half cut by a clip.
+    e.rec(81, s32(600, 390, 739, 419) + s32(600, 390, 1, 1, 2, 1) +
+          u32(80, len(info), 80 + len(info), len(bits), 0, 0x00CC0020) + s32(140, 30) +
+          info + bits)
+    e.save()
+    e.rec(30, s32(400, 440, 440, 560))
+    e.rec(81, s32(400, 440, 479, 559) + s32(400, 440, 0, 0, 4, 3) +
+          u32(80, len(info), 80 + len(info), len(bits), 0, 0x00CC0020) + s32(80, 120) +
+          info + bits)
+    e.restore()
     # SMALLTEXTOUT of 8-bit characters without a rectangle.
     e.rec(22, u32(24))
     e.rec(108, s32(260, 480) + u32(5, 0x300, 1) + f32(1, 1) + b'Small')
     # A 4 x 3 bitmap stretched to 160 x 120.
-    info, bits = dib24(4, 3, lambda x, y: ((x * 80) % 256, y * 120, 200 - x * 40))
     e.rec(81, s32(780, 440, 939, 559) + s32(780, 440, 0, 0, 4, 3) +
           u32(80, len(info), 80 + len(info), len(bits), 0, 0x00CC0020) + s32(160, 120) +
           info + bits)
