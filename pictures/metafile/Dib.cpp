@@ -105,7 +105,9 @@ std::optional<Bitmap> BmpOfDibPart(std::span<const unsigned char> info,
     const std::size_t height = static_cast<std::size_t>(std::abs(h->height));
     if (part.left < 0 || part.top < 0 || part.width <= 0 || part.height <= 0 ||
         static_cast<std::size_t>(part.left + part.width) > width ||
-        static_cast<std::size_t>(part.top + part.height) > height)
+        static_cast<std::size_t>(part.top + part.height) > height ||
+        (static_cast<std::size_t>(part.width) == width &&
+         static_cast<std::size_t>(part.height) == height))
         return BmpOfDib(info, bits, alpha);
     const std::size_t pixel = static_cast<std::size_t>(h->bitCount) / 8;
     const std::size_t stride = (width * pixel + 3) / 4 * 4;
