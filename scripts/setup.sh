@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libwmf-dev libemf2svg-dev libjpeg62-turbo-dev libseccomp-dev
+  qt6-base-dev qt6-svg-dev libwmf-dev libjpeg62-turbo-dev libseccomp-dev
   fonts-dejavu-core
   # colour profiles the picture tests tag their samples with
   icc-profiles-free libgs-common

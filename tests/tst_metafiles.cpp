@@ -132,10 +132,10 @@ QByteArray SvgAnswer(const QByteArray& bytes, MetafileKind kind) {
     return out.mid(out.indexOf("<?xml"));
 }
 
-// A WMF sample with `count` more copies of a record before its end record.
-QByteArray WithRecords(const char* name, const QByteArray& record, int count) {
+// A sample with `count` more copies of a record before its end record (of WMF: 6 bytes).
+QByteArray WithRecords(const char* name, const QByteArray& record, int count, int endSize = 6) {
     QByteArray bytes = ReadData(name);
-    bytes.insert(bytes.size() - 6, record.repeated(count));
+    bytes.insert(bytes.size() - endSize, record.repeated(count));
     return bytes;
 }
 
@@ -174,6 +174,14 @@ private slots:
         // Cut near the frame, the shapes look as they would whole.
         QTest::newRow("polygons with corners far outside")
             << "far-corners.wmf" << QSizeF(100, 60) * 254.0;
+        // World transforms, mapping modes, paths, clips, brushes, pens, text and a bitmap.
+        QTest::newRow("emf records") << "emf-records.emf" << QSizeF(10000, 6000);
+        QTest::newRow("emf polygons with corners far outside")
+            << "emf-far-corners.emf" << QSizeF(10000, 6000);
+        QTest::newRow("emf glyph indices out of range, huge spacing")
+            << "emf-glyph-indices.emf" << QSizeF(10000, 6000);
+        // A window of a few units and fonts of one unit, scaled up: not a thin strip.
+        QTest::newRow("emf of tiny logical units") << "emf-tiny-units.emf" << QSizeF(10000, 6000);
     }
 
     void rendersLikeReference() {
@@ -341,10 +349,24 @@ private slots:
         QTest::newRow("wmf of more elements than an answer may hold")
             << WithRecords("gdi-records.wmf", QByteArray::fromHex("05000000130210002000"), 200'001)
             << MetafileKind::Wmf << "too large to show";
+        // LINETO records, each a path of its own, before the 20-byte EOF record.
+        QTest::newRow("emf of more elements than an answer may hold")
+            << WithRecords("emf-records.emf",
+                           QByteArray::fromHex("36000000100000000a0000000a000000"), 200'001, 20)
+            << MetafileKind::Emf << "too large to show";
         QTest::newRow("emf taken for wmf")
             << ReadData("shapes-inkscape.emf") << MetafileKind::Wmf << "not a valid WMF";
         QTest::newRow("wmf taken for emf")
             << ReadData("shapes-inkscape.wmf") << MetafileKind::Emf << "not an EMF";
+        // The first record after the header (at 108) is the frame's background brush.
+        QTest::newRow("emf record of a size not a multiple of four")
+            << Patched<quint32>("emf-records.emf", {{112, 10}}) << MetafileKind::Emf
+            << "corrupt record";
+        QTest::newRow("emf record reaching past the end")
+            << Patched<quint32>("emf-records.emf", {{112, 0x7FFFFFF0}}) << MetafileKind::Emf
+            << "truncated";
+        QTest::newRow("emf with a second header") << Patched<quint32>("emf-records.emf", {{108, 1}})
+                                                  << MetafileKind::Emf << "corrupt record";
     }
 
     void badFileFails() {
@@ -365,6 +387,10 @@ private slots:
         QTest::newRow("polygons with corners far outside") << "far-corners.wmf" << 420 << 8.0;
         QTest::newRow("text with spacing arrays") << "long-spacing.wmf" << 40 << 4.0;
         QTest::newRow("busy drawing") << "big-libreoffice.wmf" << 2000 << 1.0;
+        QTest::newRow("emf polygons with corners far outside")
+            << "emf-far-corners.emf" << 220 << 5.0;
+        QTest::newRow("emf text with huge spacing") << "emf-glyph-indices.emf" << 12 << 2.0;
+        QTest::newRow("busy emf drawing") << "big-libreoffice.emf" << 6000 << 2.0;
     }
 
     void answerStaysSmallAndNearItsFrame() {
@@ -398,6 +424,26 @@ private slots:
             QString::fromUtf8(SvgAnswer(ReadData("symbol-fonts.wmf"), MetafileKind::Wmf));
         for (const char* text : {"α≠β → ∞", "∂ξ ≤ √ψ", "⋯ …", "✓ ✗ ● ■"})
             QVERIFY2(svg.contains(">" + QString::fromUtf8(text) + "<"), qPrintable(svg));
+    }
+
+    // EMF text reads as written, whether given as characters or as glyph indices.
+    void emfTextReadsAsWritten_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("records") << "emf-records.emf"
+                                 << QStringList{">Spaced<", ">Glyphs<", ">Turned<", ">Centred<",
+                                                ">Small<"};
+        QTest::newRow("glyph indices, stale font")
+            << "emf-glyph-indices.emf" << QStringList{">Index<", "DejaVu Serif", ">Stale<"};
+        QTest::newRow("tiny units") << "emf-tiny-units.emf" << QStringList{">Class A<"};
+    }
+
+    void emfTextReadsAsWritten() {
+        QFETCH(QString, file);
+        QFETCH(QStringList, texts);
+        const QString svg = QString::fromUtf8(SvgAnswer(ReadData(file), MetafileKind::Emf));
+        for (const QString& text : texts)
+            QVERIFY2(svg.contains(text), qPrintable(text + " in " + svg));
     }
 
     // The seal, applied in a child of this process: what decoding needs still works, and

@@ -13,8 +13,7 @@ namespace pictures::metafile {
 
 class CodePages {
 public:
-    // Opens the converters of every character set metafiles use, and the UTF-16 one that the
-    // EMF library opens for itself, so that its code stays loaded.
+    // Opens the converters of every character set metafiles use, and a UTF-16 one.
     CodePages();
     ~CodePages();
     CodePages(const CodePages&) = delete;

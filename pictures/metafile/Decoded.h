@@ -23,7 +23,7 @@ public:
 class CodePages;
 
 DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePages);
-DecodedDrawing DecodeEmf(std::span<unsigned char> bytes);
+DecodedDrawing DecodeEmf(std::span<unsigned char> bytes, const CodePages& codePages);
 
 // How large the SVG of an input of `inputBytes` may grow: in proportion to the input, and
 // never past the answer's cap.

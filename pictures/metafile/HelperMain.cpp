@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
         std::vector<unsigned char> bytes;
         if (!ReadInput(bytes))
             return Fail("the file is too large for a metafile", kUnreadable);
-        const DecodedDrawing drawing = wmf ? DecodeWmf(bytes, codePages) : DecodeEmf(bytes);
+        const DecodedDrawing drawing =
+            wmf ? DecodeWmf(bytes, codePages) : DecodeEmf(bytes, codePages);
         char sizeLine[96];
         std::snprintf(sizeLine, sizeof sizeLine, "size %.17g %.17g\n", drawing.width,
                       drawing.height);

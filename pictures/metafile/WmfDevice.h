@@ -5,6 +5,7 @@
 
 #include "pictures/metafile/Charsets.h"
 #include "pictures/metafile/Decoded.h"
+#include "pictures/metafile/Dib.h"
 #include "pictures/metafile/SvgCanvas.h"
 #include "pictures/metafile/SvgText.h"
 #include "pictures/metafile/WmfRecords.h"
@@ -20,13 +21,6 @@
 #include <vector>
 
 namespace pictures::metafile {
-
-// A device-independent bitmap kept as a BMP file, which the viewer's SVG renderer can read.
-struct Bitmap {
-    std::string bmpFile;
-    int width = 0;
-    int height = 0;
-};
 
 std::string Color(const wmfRGB& c);
 

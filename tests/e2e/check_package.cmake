@@ -41,7 +41,7 @@ endforeach()
 field(Depends depends)
 message(STATUS "Depends: ${depends}")
 foreach(library libc6 libstdc\\+\\+6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6
-                libwmflite-0.2-7 libemf2svg1)
+                libwmflite-0.2-7)
   if(NOT depends MATCHES "(^|, )${library} \\(>= [^)]+\\)")
     message(FATAL_ERROR "Depends lacks ${library}: ${depends}")
   endif()

@@ -8,11 +8,11 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // The helper opens its converters before decoding; the EMF library keeps using one.
+    // The helper opens its converters before decoding.
     static const pictures::metafile::CodePages codePages;
     std::vector<unsigned char> bytes(data, data + size);
     try {
-        pictures::metafile::DecodeEmf(bytes);
+        pictures::metafile::DecodeEmf(bytes, codePages);
     } catch (const std::exception&) {
         // A refused file is a result, not a finding.
     }

@@ -1,0 +1,324 @@
+#!/usr/bin/env python3
+"""Writes EMF files into the folder given (default: here): emf-records.emf draws with the GDI
+records EMF players must know (world transforms, mapping modes, paths, clipping, brushes,
+pens, text, bitmaps, SaveDC/RestoreDC); emf-far-corners.emf, emf-glyph-indices.emf (with a
+stale font handle too) and emf-tiny-units.emf are cases that broke or blanked earlier players."""
+import math
+import os
+import struct
+import sys
+
+
+def u32(*v): return struct.pack('<%dI' % len(v), *v)
+def s32(*v): return struct.pack('<%di' % len(v), *v)
+def f32(*v): return struct.pack('<%df' % len(v), *v)
+def color(rgb): return bytes(rgb) + b'\0'
+def utf16(s): return s.encode('utf-16-le')
+
+
+class Emf:
+    """An EMF of a reference device `px` pixels for `mm` millimetres, its frame all of it."""
+
+    def __init__(self, px=(1000, 600), mm=(100, 60)):
+        self.px, self.mm = px, mm
+        self.records = []
+        self.handles = 1
+        self.free = []
+
+    def rec(self, kind, body=b''):
+        body += b'\0' * (-len(body) % 4)
+        self.records.append(u32(kind, 8 + len(body)) + body)
+
+    def create(self, kind, body):
+        handle = self.free.pop(0) if self.free else self.handles
+        self.handles = max(self.handles, handle + 1)
+        self.rec(kind, u32(handle) + body)
+        return handle
+
+    def pen(self, rgb, width=1, style=0):
+        return self.create(38, u32(style) + s32(width, 0) + color(rgb))
+
+    def ext_pen(self, rgb, width, style, dashes=()):
+        return self.create(95, u32(0, 0, 0, 0, style, width, 0) + color(rgb) +
+                           u32(0, len(dashes), *dashes))
+
+    def brush(self, rgb, style=0, hatch=0):
+        return self.create(39, u32(style) + color(rgb) + u32(hatch))
+
+    def pattern_brush(self, info, bits):
+        # CREATEDIBPATTERNBRUSHPT: handle, usage, offBmi, cbBmi, offBits, cbBits, then both.
+        return self.create(94, u32(0, 32, len(info), 32 + len(info), len(bits)) + info + bits)
+
+    def font(self, height, face, escapement=0, weight=400, italic=0, charset=0):
+        face_bytes = utf16(face)[:62].ljust(64, b'\0')
+        return self.create(82, s32(height, 0, escapement, escapement, weight) +
+                           bytes([italic, 0, 0, charset, 0, 0, 0, 0]) + face_bytes)
+
+    def select(self, h): self.rec(37, u32(h))
+
+    def delete(self, h):
+        self.rec(40, u32(h))
+        self.free.append(h)
+        self.free.sort()
+
+    def rect(self, l, t, r, b): self.rec(43, s32(l, t, r, b))
+    def ellipse(self, l, t, r, b): self.rec(42, s32(l, t, r, b))
+    def move(self, x, y): self.rec(27, s32(x, y))
+    def line(self, x, y): self.rec(54, s32(x, y))
+    def save(self): self.rec(33)
+    def restore(self, n=-1): self.rec(34, s32(n))
+
+    def poly(self, kind, points):
+        xs = [p[0] for p in points]
+        ys = [p[1] for p in points]
+        bounds = s32(min(xs), min(ys), max(xs), max(ys))
+        self.rec(kind, bounds + u32(len(points)) + b''.join(s32(x, y) for x, y in points))
+
+    def world(self, m11, m12, m21, m22, dx, dy, mode=None):
+        if mode is None:
+            self.rec(35, f32(m11, m12, m21, m22, dx, dy))
+        else:
+            self.rec(36, f32(m11, m12, m21, m22, dx, dy) + u32(mode))
+
+    def text(self, x, y, s, dx=None, options=0, glyphs=None, kind=84):
+        """EXTTEXTOUTW at (x, y); `glyphs`: indices instead of characters."""
+        units = glyphs if glyphs is not None else [ord(c) for c in s]
+        chars = b''.join(struct.pack('<H', u) for u in units)
+        chars += b'\0' * (-len(chars) % 4)
+        off_string = 76
+        off_dx = off_string + len(chars) if dx is not None else 0
+        spacing = b''.join(s32(d) for d in dx) if dx is not None else b''
+        self.rec(kind, s32(0, 0, -1, -1) + u32(1) + f32(1, 1) + s32(x, y) +
+                 u32(len(units), off_string, options) + s32(0, 0, -1, -1) + u32(off_dx) +
+                 chars + spacing)
+
+    def write(self, path):
+        self.rec(14, u32(0, 16, 16))
+        w, h = self.px
+        body = b''.join(self.records)
+        header = (u32(1, 108) + s32(0, 0, w - 1, h - 1) +
+                  s32(0, 0, self.mm[0] * 100, self.mm[1] * 100) +
+                  u32(0x464D4520, 0x10000, 108 + len(body), len(self.records) + 1) +
+                  struct.pack('<HH', self.handles, 0) + u32(0, 0, 0) + s32(w, h) +
+                  s32(*self.mm) + u32(0, 0, 0) + s32(self.mm[0] * 1000, self.mm[1] * 1000))
+        with open(path, 'wb') as f:
+            f.write(header + body)
+
+
+def region(*boxes):
+    """RGNDATA of rectangles."""
+    xs = [b[0] for b in boxes] + [b[2] for b in boxes]
+    ys = [b[1] for b in boxes] + [b[3] for b in boxes]
+    return (u32(32, 1, len(boxes), 16 * len(boxes)) + s32(min(xs), min(ys), max(xs), max(ys)) +
+            b''.join(s32(*b) for b in boxes))
+
+
+def dib24(width, height, pixel):
+    """A bottom-up 24-bit BITMAPINFOHEADER and its rows; pixel(x, y) from the top."""
+    info = u32(40) + s32(width, height) + struct.pack('<HH', 1, 24) + u32(0, 0, 0, 0, 0, 0)
+    stride = (width * 3 + 3) // 4 * 4
+    bits = b''
+    for y in reversed(range(height)):
+        row = b''.join(bytes(reversed(pixel(x, y))) for x in range(width))
+        bits += row.ljust(stride, b'\0')
+    return info, bits
+
+
+def records(path):
+    e = Emf()
+    e.select(e.brush((244, 240, 224)))
+    e.select(0x80000008)                                   # NULL_PEN
+    e.rect(0, 0, 1000, 600)
+    e.rec(18, u32(1))                                      # SETBKMODE TRANSPARENT
+    black = e.pen((0, 0, 0), 2)
+    e.select(black)
+
+    # A square turned by 30 degrees about its centre, inside SaveDC / RestoreDC.
+    e.save()
+    a = math.radians(30)
+    e.world(math.cos(a), math.sin(a), -math.sin(a), math.cos(a), 100, 100)
+    e.select(e.brush((208, 48, 48)))
+    e.rect(-60, -60, 60, 60)
+    e.restore()
+
+    # MM_ANISOTROPIC: a circle of the window drawn twice as wide as high.
+    e.save()
+    e.rec(17, u32(8))
+    e.rec(9, s32(100, 100))                                # window extent
+    e.rec(11, s32(160, 80))                                # viewport extent
+    e.rec(12, s32(220, 40))                                # viewport origin
+    e.select(e.brush((48, 96, 208)))
+    e.ellipse(0, 0, 100, 100)
+    # MM_LOMETRIC within the same save: tenths of a millimetre, y upwards.
+    e.rec(17, u32(2))
+    e.rec(12, s32(420, 140))
+    e.select(e.brush((48, 160, 64)))
+    e.rect(0, 0, 200, 100)                                 # 20 x 10 mm above the origin
+    e.restore()
+
+    # A path: a triangle with a curved side, filled and outlined.
+    e.select(e.brush((224, 160, 32)))
+    e.rec(59)
+    e.move(660, 40)
+    e.line(760, 160)
+    e.poly(5, [(720, 200), (640, 200), (620, 140)])       # POLYBEZIERTO
+    e.rec(61)                                              # CLOSEFIGURE
+    e.rec(60)
+    e.rec(63, s32(0, 0, -1, -1))                           # STROKEANDFILLPATH
+
+    # A path made the clipping region: a large circle seen through a rectangle.
+    e.save()
+    e.rec(59)
+    e.rect(820, 40, 960, 120)
+    e.rec(60)
+    e.rec(67, u32(1))                                      # SELECTCLIPPATH RGN_AND
+    e.select(e.brush((160, 64, 192)))
+    e.ellipse(790, 10, 990, 210)
+    e.restore()
+
+    # A rectangle clip with a hole: a star cut to it.
+    e.save()
+    e.rec(30, s32(40, 240, 200, 360))                      # INTERSECTCLIPRECT
+    e.rec(29, s32(100, 280, 140, 320))                     # EXCLUDECLIPRECT
+    e.select(e.brush((32, 128, 128)))
+    e.rec(19, u32(2))                                      # WINDING
+    star = [(120 + 110 * math.sin(i * 4 * math.pi / 5), 300 - 110 * math.cos(i * 4 * math.pi / 5))
+            for i in range(5)]
+    e.poly(3, [(round(x), round(y)) for x, y in star])
+    e.restore()
+
+    # A hatched brush on an opaque background, and a pattern brush of a bitmap.
+    e.save()
+    e.rec(18, u32(2))                                      # OPAQUE
+    e.rec(25, color((255, 255, 160)))                      # SETBKCOLOR
+    e.select(e.brush((0, 0, 160), 2, 5))                   # HS_DIAGCROSS
+    e.rect(240, 240, 360, 340)
+    info, bits = dib24(8, 8, lambda x, y: (220, 40, 40) if (x // 4 + y // 4) % 2 else (40, 40, 220))
+    e.select(e.pattern_brush(info, bits))
+    e.rect(380, 240, 500, 340)
+    e.restore()
+
+    # Dashed wide pens: flat caps and mitred joins, then a user style with round ones.
+    e.select(e.ext_pen((128, 32, 32), 10, 0x10000 | 0x1 | 0x200 | 0x2000))
+    e.poly(4, [(540, 250), (600, 330), (660, 250), (720, 330)])
+    e.select(e.ext_pen((32, 32, 128), 8, 0x10000 | 0x7, (30, 10, 5, 10)))
+    e.poly(4, [(540, 360), (720, 360)])
+    e.select(black)
+
+    # Text: spaced, glyph indices (TrueType order), rotated by its escapement, centred.
+    e.rec(24, color((32, 32, 32)))                         # SETTEXTCOLOR
+    e.rec(22, u32(24))                                     # TA_BASELINE
+    e.select(e.font(-36, 'DejaVu Sans'))
+    word = 'Spaced'
+    e.text(40, 440, word, dx=[34] * len(word))
+    e.text(40, 500, '', glyphs=[ord(c) - 29 for c in 'Glyphs'], dx=[26] * 6, options=0x10)
+    e.select(e.font(-28, 'DejaVu Serif', escapement=300))
+    e.text(300, 560, 'Turned')
+    e.select(e.font(-24, 'DejaVu Sans', weight=700))
+    e.rec(22, u32(24 | 6))                                 # TA_CENTER
+    e.text(500, 420, 'Centred', dx=[16] * 7)
+
+    info, bits = dib24(4, 3, lambda x, y: ((x * 80) % 256, y * 120, 200 - x * 40))
+    # Its middle two pixels of the middle row alone, then its left half cut by a clip.
+    e.rec(81, s32(600, 390, 739, 419) + s32(600, 390, 1, 1, 2, 1) +
+          u32(80, len(info), 80 + len(info), len(bits), 0, 0x00CC0020) + s32(140, 30) +
+          info + bits)
+    e.save()
+    e.rec(30, s32(400, 440, 440, 560))
+    e.rec(81, s32(400, 440, 479, 559) + s32(400, 440, 0, 0, 4, 3) +
+          u32(80, len(info), 80 + len(info), len(bits), 0, 0x00CC0020) + s32(80, 120) +
+          info + bits)
+    e.restore()
+    # SMALLTEXTOUT of 8-bit characters without a rectangle.
+    e.rec(22, u32(24))
+    e.rec(108, s32(260, 480) + u32(5, 0x300, 1) + f32(1, 1) + b'Small')
+    # A 4 x 3 bitmap stretched to 160 x 120.
+    e.rec(81, s32(780, 440, 939, 559) + s32(780, 440, 0, 0, 4, 3) +
+          u32(80, len(info), 80 + len(info), len(bits), 0, 0x00CC0020) + s32(160, 120) +
+          info + bits)
+    # AlphaBlend of a 2 x 1 32-bit bitmap, opaque red then a third-opaque green, over the line.
+    info = u32(40) + s32(2, 1) + struct.pack('<HH', 1, 32) + u32(0, 0, 0, 0, 0, 0)
+    bits = bytes([0, 0, 220, 255, 0, 90, 0, 96])          # blue, green, red, alpha
+    e.rec(114, s32(560, 340, 739, 379) + s32(560, 340, 180, 40) + u32(0x01FF0000) + s32(0, 0) +
+          f32(1, 0, 0, 1, 0, 0) + u32(0, 0, 108, len(info), 108 + len(info), len(bits)) +
+          s32(2, 1) + info + bits)
+    # Regions: two boxes filled with a brush, then two made the clip of an ellipse.
+    fill = e.brush((192, 96, 32))
+    rgn = region((800, 240, 880, 300), (900, 260, 980, 320))
+    e.rec(71, s32(800, 240, 980, 320) + u32(len(rgn), fill) + rgn)
+    rgn = region((800, 330, 850, 420), (870, 330, 990, 380))
+    e.rec(75, u32(len(rgn), 5) + rgn)                      # EXTSELECTCLIPRGN RGN_COPY
+    e.ellipse(790, 320, 990, 430)
+    e.rec(75, u32(0, 5))                                   # no clip again
+    # RestoreDC by two levels at once.
+    e.save()
+    e.select(e.brush((0, 0, 0)))
+    e.save()
+    e.select(e.brush((255, 0, 0)))
+    e.restore(-2)
+    e.rect(960, 560, 990, 590)                             # in the first brush
+    e.write(path)
+
+
+def far_corners(path):
+    e = Emf()
+    e.select(e.brush((48, 96, 208)))
+    e.select(e.pen((0, 0, 0), 1))
+    for i in range(100):
+        x, y = 50 + (i % 10) * 90, 30 + (i // 10) * 55
+        far = 10 ** 6 * (1 + i % 9)
+        corner = [(far, far), (-far, far), (far, -far), (-far, -far)][i % 4]
+        e.poly(3, [(x, y), (x + 40, y), (x + 40, y + 40), (x, y + 40), corner, (x, y + 39)])
+        e.poly(4, [(x, y + 45), corner])
+    e.write(path)
+
+
+def glyph_indices(path):
+    e = Emf()
+    e.select(e.font(-40, 'DejaVu Sans'))
+    e.rec(22, u32(24))
+    e.text(40, 100, '', glyphs=[ord(c) - 29 for c in 'Index'], options=0x10)
+    e.text(40, 200, '', glyphs=[0xFFFF, 5000, 0, 1, 2, 200, 99], options=0x10)
+    e.text(40, 300, 'Huge', dx=[0x7FFFFFFF, -0x80000000, 0x7FFFFFFF, 1])
+    e.text(40, 400, 'PDY', dx=[30, 0x7FFFFFFF, -0x80000000, 5, 30, 0], options=0x2000)
+    e.select(e.font(-40, 'Symbol'))
+    e.text(40, 500, '', glyphs=[36, 37, 500], options=0x10)
+    # A font deleted while selected, its slot then taken by a pen that its handle now selects.
+    stale = e.font(-40, 'DejaVu Serif')
+    e.select(stale)
+    e.delete(stale)
+    e.pen((200, 0, 0), 3)
+    e.select(stale)
+    e.text(40, 580, 'Stale')
+    e.write(path)
+
+
+def tiny_units(path):
+    """What a UML tool writes: a window of a few units, fonts of a unit or less, scaled up."""
+    e = Emf()
+    e.rec(17, u32(8))
+    e.rec(9, s32(10, 6))
+    e.rec(11, s32(1000, 600))
+    e.select(e.brush((255, 255, 220)))
+    e.select(e.pen((0, 0, 0), 0))
+    e.rect(1, 1, 4, 3)
+    e.rect(6, 2, 9, 5)
+    e.poly(4, [(4, 2), (6, 3)])
+    # Then a world transform scaling by 50 over a MM_TEXT page.
+    e.rec(17, u32(1))
+    e.world(50, 0, 0, 50, 0, 0)
+    e.select(e.brush((200, 80, 80)))
+    e.ellipse(1, 8, 3, 11)
+    e.rec(22, u32(24))
+    e.select(e.font(-1, 'DejaVu Sans'))
+    e.text(2, 4, 'Class A')
+    e.text(13, 7, 'Class B')
+    e.write(path)
+
+
+if __name__ == '__main__':
+    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    records(os.path.join(folder, 'emf-records.emf'))
+    far_corners(os.path.join(folder, 'emf-far-corners.emf'))
+    glyph_indices(os.path.join(folder, 'emf-glyph-indices.emf'))
+    tiny_units(os.path.join(folder, 'emf-tiny-units.emf'))
