@@ -1,0 +1,38 @@
+// A metafile's SVG answer, parsed once and drawn at any size. Qt SVG draws the shapes; the text
+// runs in the helper's plain form are drawn by SvgTextRun, between them in document order.
+#pragma once
+
+#include "pictures/metafile/SvgTextRun.h"
+
+#include <QByteArray>
+#include <QPainter>
+#include <QRectF>
+#include <QSvgRenderer>
+
+#include <memory>
+#include <vector>
+
+namespace pictures::metafile {
+
+class SvgDrawing {
+public:
+    // None when Qt SVG cannot read the document.
+    static std::unique_ptr<SvgDrawing> Read(const QByteArray& svg);
+
+    // Draws the view box onto `target`. Not reentrant: Qt SVG's renderers are not.
+    void Draw(QPainter& painter, const QRectF& target) const;
+
+private:
+    // Shapes drawn by Qt SVG (if any), then text runs.
+    struct Layer {
+        std::unique_ptr<QSvgRenderer> shapes;
+        std::vector<TextRun> texts;
+    };
+    static std::unique_ptr<QSvgRenderer> Renderer(const QByteArray& svg);
+    bool Split(const QByteArray& svg);
+
+    QRectF viewBox_;
+    std::vector<Layer> layers_;
+};
+
+} // namespace pictures::metafile
