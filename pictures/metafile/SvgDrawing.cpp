@@ -1,5 +1,7 @@
 #include "pictures/metafile/SvgDrawing.h"
 
+#include "pictures/metafile/TallEdges.h"
+
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -11,6 +13,10 @@ namespace {
 // Each run of shapes between text runs becomes a document of its own; a drawing that alternates
 // more often than this is left whole to Qt SVG.
 constexpr std::size_t kMaxLayers = 4096;
+
+// Edges are cut to this part of the picture's height at most: a few dozen pixel rows even
+// at full screen, the height of the rasterizer's bands.
+constexpr double kRiseParts = 24;
 
 // Elements that stand alone, referring to nothing else in the document, so that cutting the
 // document between them changes nothing.
@@ -44,8 +50,8 @@ std::unique_ptr<SvgDrawing> SvgDrawing::Read(const QByteArray& svg) {
     return drawing;
 }
 
-// Cuts the document into layers when it is a flat list of elements that stand alone and text
-// runs of the plain form, with at least one such run; false otherwise.
+// Reads a document that is a flat list of elements that stand alone and text runs of the plain
+// form into layers, with tall edges cut; false when it is of any other form.
 bool SvgDrawing::Split(const QByteArray& svg) {
     const QString text = QString::fromUtf8(svg);
     QXmlStreamReader xml(text);
@@ -68,18 +74,15 @@ bool SvgDrawing::Split(const QByteArray& svg) {
     viewBox_ = QRectF(numbers[0], numbers[1], numbers[2], numbers[3]);
     if (!viewBox_.isValid())
         return false;
+    const double maxRise = viewBox_.height() / kRiseParts;
     // Each layer's shapes: the document's own head and root element around them.
     const QString head = text.first(xml.characterOffset());
-    qint64 shapesFrom = -1, shapesTo = -1;
-    bool texts = false;
+    QString shapes;
     const auto closeShapes = [&] {
-        if (shapesFrom < 0)
+        if (shapes.isEmpty())
             return true;
-        Layer layer{Renderer((head + text.sliced(shapesFrom, shapesTo - shapesFrom) +
-                              QStringLiteral("</svg>\n"))
-                                 .toUtf8()),
-                    {}};
-        shapesFrom = -1;
+        Layer layer{Renderer((head + shapes + QStringLiteral("</svg>\n")).toUtf8()), {}};
+        shapes.clear();
         if (!layer.shapes || layers_.size() >= kMaxLayers)
             return false;
         layers_.push_back(std::move(layer));
@@ -95,20 +98,37 @@ bool SvgDrawing::Split(const QByteArray& svg) {
                 if (layers_.empty())
                     layers_.emplace_back();
                 layers_.back().texts.push_back(std::move(*run));
-                texts = true;
             } else if (StandsAlone(xml.name())) {
                 // The reader has read past the '<' of the tag when it reports it; attribute
                 // values hold no '<'.
-                if (shapesFrom < 0)
-                    shapesFrom = text.lastIndexOf(u'<', xml.characterOffset() - 1);
+                const qsizetype from = text.lastIndexOf(u'<', xml.characterOffset() - 1);
+                const QByteArray d = xml.name() == u"path"
+                                         ? xml.attributes().value(QStringLiteral("d")).toLatin1()
+                                         : QByteArray();
                 xml.skipCurrentElement();
-                shapesTo = xml.characterOffset();
+                const QStringView element =
+                    QStringView(text).sliced(from, xml.characterOffset() - from);
+                const std::optional<std::string> cut =
+                    d.isEmpty()
+                        ? std::nullopt
+                        : CutTallEdges(std::string_view(d.data(), std::size_t(d.size())), maxRise);
+                const QString quoted =
+                    cut ? QStringLiteral("d=\"") + QLatin1String(d) + u'"' : QString();
+                if (cut && element.count(quoted) == 1) {
+                    const qsizetype at = element.indexOf(quoted);
+                    shapes += element.first(at + 3);
+                    shapes += QLatin1String(cut->data(), qsizetype(cut->size()));
+                    shapes += element.sliced(at + quoted.size() - 1);
+                } else {
+                    shapes += element;
+                }
+                shapes += u'\n';
             } else {
                 return false;
             }
             break;
         case QXmlStreamReader::EndElement: // the root's
-            return texts && !xml.hasError() && closeShapes();
+            return !xml.hasError() && closeShapes();
         case QXmlStreamReader::Characters:
             if (!xml.isWhitespace())
                 return false;
