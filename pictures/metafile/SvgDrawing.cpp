@@ -112,13 +112,19 @@ bool SvgDrawing::Split(const QByteArray& svg) {
                     d.isEmpty()
                         ? std::nullopt
                         : CutTallEdges(std::string_view(d.data(), std::size_t(d.size())), maxRise);
-                const QString quoted =
-                    cut ? QStringLiteral("d=\"") + QLatin1String(d) + u'"' : QString();
-                if (cut && element.count(quoted) == 1) {
-                    const qsizetype at = element.indexOf(quoted);
+                // The attribute as written, in either quotes, replaced when found once.
+                qsizetype at = -1, length = 0;
+                for (const QChar quote : {u'"', u'\''}) {
+                    const QString written = QStringLiteral("d=") + quote + QLatin1String(d) + quote;
+                    if (cut && element.count(written) == 1) {
+                        at = element.indexOf(written);
+                        length = written.size();
+                    }
+                }
+                if (at >= 0) {
                     shapes += element.first(at + 3);
                     shapes += QLatin1String(cut->data(), qsizetype(cut->size()));
-                    shapes += element.sliced(at + quoted.size() - 1);
+                    shapes += element.sliced(at + length - 1);
                 } else {
                     shapes += element;
                 }
