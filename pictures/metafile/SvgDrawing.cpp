@@ -11,7 +11,7 @@ namespace pictures::metafile {
 namespace {
 
 // Each run of shapes between text runs becomes a document of its own; a drawing that alternates
-// more often than this is left whole to Qt SVG.
+// more often than this is left whole to Qt SVG, before any of them is parsed.
 constexpr std::size_t kMaxLayers = 4096;
 
 // Edges are cut to this part of the picture's height at most: a few dozen pixel rows even
@@ -78,14 +78,22 @@ bool SvgDrawing::Split(const QByteArray& svg) {
     // Each layer's shapes: the document's own head and root element around them.
     const QString head = text.first(xml.characterOffset());
     QString shapes;
+    // The shapes of each layer, made into renderers once the whole document has been read.
+    std::vector<QByteArray> documents;
     const auto closeShapes = [&] {
         if (shapes.isEmpty())
             return true;
-        Layer layer{Renderer((head + shapes + QStringLiteral("</svg>\n")).toUtf8()), {}};
-        shapes.clear();
-        if (!layer.shapes || layers_.size() >= kMaxLayers)
+        if (layers_.size() >= kMaxLayers)
             return false;
-        layers_.push_back(std::move(layer));
+        documents.push_back((head + shapes + QStringLiteral("</svg>\n")).toUtf8());
+        layers_.emplace_back();
+        shapes.clear();
+        return true;
+    };
+    const auto makeRenderers = [&] {
+        for (std::size_t i = 0; i < layers_.size(); ++i)
+            if (!documents[i].isEmpty() && !(layers_[i].shapes = Renderer(documents[i])))
+                return false;
         return true;
     };
     while (!xml.atEnd()) {
@@ -95,8 +103,10 @@ bool SvgDrawing::Split(const QByteArray& svg) {
                 std::optional<TextRun> run = ReadTextRun(xml);
                 if (!run || !closeShapes())
                     return false;
-                if (layers_.empty())
+                if (layers_.empty()) {
                     layers_.emplace_back();
+                    documents.emplace_back();
+                }
                 layers_.back().texts.push_back(std::move(*run));
             } else if (StandsAlone(xml.name())) {
                 // The reader has read past the '<' of the tag when it reports it; attribute
@@ -134,7 +144,7 @@ bool SvgDrawing::Split(const QByteArray& svg) {
             }
             break;
         case QXmlStreamReader::EndElement: // the root's
-            return !xml.hasError() && closeShapes();
+            return !xml.hasError() && closeShapes() && makeRenderers();
         case QXmlStreamReader::Characters:
             if (!xml.isWhitespace())
                 return false;
