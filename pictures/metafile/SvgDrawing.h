@@ -1,5 +1,6 @@
-// A metafile's SVG answer, parsed once and drawn at any size. Qt SVG draws the shapes; the text
-// runs in the helper's plain form are drawn by SvgTextRun, between them in document order.
+// A metafile's SVG answer, parsed once and drawn at any size. When it is of the helper's plain
+// form, Qt SVG draws its shapes, with tall edges cut (TallEdges.h), and SvgTextRun its text
+// runs, in document order; otherwise Qt SVG draws it whole.
 #pragma once
 
 #include "pictures/metafile/SvgTextRun.h"
