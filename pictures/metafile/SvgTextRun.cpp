@@ -1,8 +1,12 @@
 #include "pictures/metafile/SvgTextRun.h"
 
 #include <QFont>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QTextLayout>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace pictures::metafile {
@@ -14,13 +18,51 @@ std::optional<double> Number(QStringView text) {
     return ok && std::isfinite(value) ? std::optional(value) : std::nullopt;
 }
 
-// The first of a list of coordinates: the only one Qt SVG uses, and so the one drawn here.
-std::optional<double> FirstNumber(QStringView list) {
-    list = list.trimmed();
-    qsizetype end = 0;
-    while (end < list.size() && !list[end].isSpace() && list[end] != u',')
-        ++end;
-    return Number(list.first(end));
+// A list of coordinates, separated by spaces or commas.
+std::optional<std::vector<double>> Numbers(QStringView list) {
+    const QByteArray latin1 = list.toLatin1();
+    std::vector<double> values;
+    const char* at = latin1.constData();
+    const char* const end = at + latin1.size();
+    while (true) {
+        while (at < end && (*at == ' ' || *at == ','))
+            ++at;
+        if (at == end)
+            break;
+        double value = 0;
+        const auto [next, ec] = std::from_chars(at, end, value);
+        if (ec != std::errc{} || !std::isfinite(value))
+            return std::nullopt;
+        values.push_back(value);
+        at = next;
+    }
+    if (values.empty())
+        return std::nullopt;
+    return values;
+}
+
+// Draws a run whose characters each have their own position, one glyph each from the font
+// itself; false when that cannot be done (a character the font lacks needs a fallback font).
+bool DrawPlaced(QPainter& painter, const TextRun& run, const QFont& font, double scale) {
+    if (run.xs.size() < 2 || run.anchor != Qt::AlignLeft ||
+        run.text.toUcs4().size() != qsizetype(run.xs.size()))
+        return false;
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QList<quint32> glyphs = raw.glyphIndexesForString(run.text);
+    if (!raw.isValid() || glyphs.size() != qsizetype(run.xs.size()) ||
+        std::find(glyphs.begin(), glyphs.end(), 0u) != glyphs.end())
+        return false;
+    QList<QPointF> positions;
+    positions.reserve(glyphs.size());
+    for (const double x : run.xs)
+        positions.append(QPointF((x - run.x) / scale, 0));
+    QGlyphRun glyphRun;
+    glyphRun.setRawFont(raw);
+    glyphRun.setGlyphIndexes(glyphs);
+    glyphRun.setPositions(positions);
+    painter.setPen(run.fill);
+    painter.drawGlyphRun(QPointF(0, 0), glyphRun);
+    return true;
 }
 
 // "rotate(a cx cy)" as the canvas writes it, about the run's own origin.
@@ -49,10 +91,12 @@ std::optional<TextRun> ReadTextRun(QXmlStreamReader& xml) {
     for (const QXmlStreamAttribute& a : attributes) {
         const QStringView name = a.qualifiedName(), value = a.value();
         if (name == u"x") {
-            const auto x = FirstNumber(value);
-            if (!x)
+            auto xs = Numbers(value);
+            if (!xs)
                 return std::nullopt;
-            run.x = *x;
+            run.x = xs->front();
+            if (xs->size() > 1)
+                run.xs = std::move(*xs);
         } else if (name == u"y") {
             const auto y = Number(value);
             if (!y)
@@ -135,6 +179,10 @@ void DrawTextRun(QPainter& painter, const TextRun& run) {
     font.setStyle(run.style);
     font.setPixelSize(100);
     font.setHintingPreference(QFont::PreferNoHinting);
+    if (DrawPlaced(painter, run, font, scale)) {
+        painter.restore();
+        return;
+    }
     QTextLayout layout(run.text, font);
     QTextLayout::FormatRange range;
     range.start = 0;

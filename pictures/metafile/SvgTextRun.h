@@ -1,6 +1,7 @@
 // A text element of the plain form the helper writes, read from the SVG answer and drawn with
-// QPainter the way Qt SVG lays it out, but with cached glyphs: Qt SVG fills every glyph of
-// its text as a path, which costs about a tenth of a millisecond a glyph.
+// QPainter the way Qt SVG lays it out, but with cached glyphs (Qt SVG fills every glyph of its
+// text as a path, about a tenth of a millisecond a glyph) and at the positions given for each
+// character, which Qt SVG ignores.
 #pragma once
 
 #include <QColor>
@@ -9,11 +10,14 @@
 #include <QXmlStreamReader>
 
 #include <optional>
+#include <vector>
 
 namespace pictures::metafile {
 
 struct TextRun {
     double x = 0, y = 0; // the first glyph's origin on the baseline
+    // Each character's origin along the baseline, when the run places them one by one.
+    std::vector<double> xs;
     QString family;
     double fontSize = 0; // em, in document units
     int weight = 400;
