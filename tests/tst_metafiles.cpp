@@ -231,6 +231,12 @@ private slots:
                    ">B</text><text x='880' y='300' "
                    "text-anchor='start'" +
                    font + ">.</text>";
+        // Letters that join are shaped together, wherever the run puts them.
+        QTest::newRow("joining letters placed one by one")
+            << "<text x='100 300 500 700' y='300' text-anchor='start'" + font +
+                   ">\u0633\u0644\u0627\u0645</text>"
+            << "<text x='100' y='300' text-anchor='start'" + font +
+                   ">\u0633\u0644\u0627\u0645</text>";
         QTest::newRow("tall edges")
             << QByteArray("<path d='M10,-60 990,660 940,660Z M500,0 L520,300 480,600Z' "
                           "fill='#285ac8' fill-rule='evenodd' stroke='none'/>\n"

@@ -41,11 +41,35 @@ std::optional<std::vector<double>> Numbers(QStringView list) {
     return values;
 }
 
+// Whether each character of the text is a glyph of its own, with no shaping joining or
+// reordering it with its neighbours.
+bool OneGlyphEach(const QList<uint>& characters) {
+    return std::all_of(characters.begin(), characters.end(), [](uint c) {
+        switch (QChar::script(c)) {
+        case QChar::Script_Common:
+        case QChar::Script_Inherited:
+        case QChar::Script_Latin:
+        case QChar::Script_Greek:
+        case QChar::Script_Cyrillic:
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+        case QChar::Script_Hangul:
+            return true;
+        default:
+            return false;
+        }
+    });
+}
+
 // Draws a run whose characters each have their own position, one glyph each from the font
-// itself; false when that cannot be done (a character the font lacks needs a fallback font).
+// itself; false when that cannot be done (a script that needs shaping, or a character the font
+// lacks, which needs a fallback font).
 bool DrawPlaced(QPainter& painter, const TextRun& run, const QFont& font, double scale) {
-    if (run.xs.size() < 2 || run.anchor != Qt::AlignLeft ||
-        run.text.toUcs4().size() != qsizetype(run.xs.size()))
+    if (run.xs.size() < 2 || run.anchor != Qt::AlignLeft)
+        return false;
+    const QList<uint> characters = run.text.toUcs4();
+    if (characters.size() != qsizetype(run.xs.size()) || !OneGlyphEach(characters))
         return false;
     const QRawFont raw = QRawFont::fromFont(font);
     const QList<quint32> glyphs = raw.glyphIndexesForString(run.text);
