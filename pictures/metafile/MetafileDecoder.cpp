@@ -40,12 +40,15 @@ public:
         QPainter painter(&image);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                                QPainter::SmoothPixmapTransform);
+        bool drawn = false;
         {
             // Pictures share their source across threads; the drawing is not reentrant.
             const std::lock_guard lock(mutex_);
-            drawing_->Draw(painter, QRectF(0, 0, size.width(), size.height()));
+            drawn = drawing_->Draw(painter, QRectF(0, 0, size.width(), size.height()));
         }
         painter.end();
+        if (!drawn)
+            return {image, QStringLiteral("the metafile decoder gave an unreadable drawing")};
         return {image, {}};
     }
 

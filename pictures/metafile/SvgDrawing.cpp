@@ -6,12 +6,13 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace pictures::metafile {
 namespace {
 
 // Each run of shapes between text runs becomes a document of its own; a drawing that alternates
-// more often than this is left whole to Qt SVG, before any of them is parsed.
+// more often than this is left whole to Qt SVG.
 constexpr std::size_t kMaxLayers = 4096;
 
 // Edges are cut to this part of the picture's height at most: a few dozen pixel rows even
@@ -42,7 +43,7 @@ std::unique_ptr<SvgDrawing> SvgDrawing::Read(const QByteArray& svg) {
     if (drawing->Split(svg))
         return drawing;
     drawing->layers_.clear();
-    Layer whole{Renderer(svg), {}};
+    Layer whole{{}, Renderer(svg), {}};
     if (!whole.shapes)
         return nullptr;
     drawing->viewBox_ = whole.shapes->viewBoxF();
@@ -78,22 +79,13 @@ bool SvgDrawing::Split(const QByteArray& svg) {
     // Each layer's shapes: the document's own head and root element around them.
     const QString head = text.first(xml.characterOffset());
     QString shapes;
-    // The shapes of each layer, made into renderers once the whole document has been read.
-    std::vector<QByteArray> documents;
     const auto closeShapes = [&] {
         if (shapes.isEmpty())
             return true;
         if (layers_.size() >= kMaxLayers)
             return false;
-        documents.push_back((head + shapes + QStringLiteral("</svg>\n")).toUtf8());
-        layers_.emplace_back();
+        layers_.push_back({(head + shapes + QStringLiteral("</svg>\n")).toUtf8(), nullptr, {}});
         shapes.clear();
-        return true;
-    };
-    const auto makeRenderers = [&] {
-        for (std::size_t i = 0; i < layers_.size(); ++i)
-            if (!documents[i].isEmpty() && !(layers_[i].shapes = Renderer(documents[i])))
-                return false;
         return true;
     };
     while (!xml.atEnd()) {
@@ -103,10 +95,8 @@ bool SvgDrawing::Split(const QByteArray& svg) {
                 std::optional<TextRun> run = ReadTextRun(xml);
                 if (!run || !closeShapes())
                     return false;
-                if (layers_.empty()) {
+                if (layers_.empty())
                     layers_.emplace_back();
-                    documents.emplace_back();
-                }
                 layers_.back().texts.push_back(std::move(*run));
             } else if (StandsAlone(xml.name())) {
                 // The reader has read past the '<' of the tag when it reports it; attribute
@@ -144,7 +134,7 @@ bool SvgDrawing::Split(const QByteArray& svg) {
             }
             break;
         case QXmlStreamReader::EndElement: // the root's
-            return !xml.hasError() && closeShapes() && makeRenderers();
+            return !xml.hasError() && closeShapes();
         case QXmlStreamReader::Characters:
             if (!xml.isWhitespace())
                 return false;
@@ -158,8 +148,13 @@ bool SvgDrawing::Split(const QByteArray& svg) {
     return false;
 }
 
-void SvgDrawing::Draw(QPainter& painter, const QRectF& target) const {
+bool SvgDrawing::Draw(QPainter& painter, const QRectF& target) const {
     for (const Layer& layer : layers_) {
+        if (!layer.document.isEmpty()) {
+            layer.shapes = Renderer(std::exchange(layer.document, {}));
+            if (!layer.shapes)
+                return false;
+        }
         if (layer.shapes)
             layer.shapes->render(&painter, target);
         if (layer.texts.empty())
@@ -172,6 +167,7 @@ void SvgDrawing::Draw(QPainter& painter, const QRectF& target) const {
             DrawTextRun(painter, run);
         painter.restore();
     }
+    return true;
 }
 
 } // namespace pictures::metafile

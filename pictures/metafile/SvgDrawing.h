@@ -17,16 +17,20 @@ namespace pictures::metafile {
 
 class SvgDrawing {
 public:
-    // None when Qt SVG cannot read the document.
+    // None when the document is not well-formed, or is of another form than the helper's and
+    // Qt SVG cannot read it.
     static std::unique_ptr<SvgDrawing> Read(const QByteArray& svg);
 
-    // Draws the view box onto `target`. Not reentrant: Qt SVG's renderers are not.
-    void Draw(QPainter& painter, const QRectF& target) const;
+    // Draws the view box onto `target`; false when Qt SVG could not read a part of it. Not
+    // reentrant: Qt SVG's renderers are not, and they are made on the first drawing.
+    bool Draw(QPainter& painter, const QRectF& target) const;
 
 private:
-    // Shapes drawn by Qt SVG (if any), then text runs.
+    // Shapes drawn by Qt SVG (if any), then text runs. The shapes' document is parsed when first
+    // drawn, on a drawing thread rather than the loading one.
     struct Layer {
-        std::unique_ptr<QSvgRenderer> shapes;
+        mutable QByteArray document;
+        mutable std::unique_ptr<QSvgRenderer> shapes;
         std::vector<TextRun> texts;
     };
     static std::unique_ptr<QSvgRenderer> Renderer(const QByteArray& svg);
