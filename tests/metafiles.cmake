@@ -3,6 +3,8 @@ lumbrik_test(tst_metafiles tst_metafiles.cpp)
 # The helper's seal, applied in a child of the suite.
 target_sources(tst_metafiles PRIVATE ${CMAKE_SOURCE_DIR}/pictures/metafile/Seal.cpp)
 pkg_check_modules(SECCOMP REQUIRED IMPORTED_TARGET libseccomp)
-target_link_libraries(tst_metafiles PRIVATE lumbrik_pictures PkgConfig::SECCOMP)
+# Qt SVG draws the answers whole, as the layers drawn by the viewer must look.
+find_package(Qt6 REQUIRED COMPONENTS Svg)
+target_link_libraries(tst_metafiles PRIVATE lumbrik_pictures PkgConfig::SECCOMP Qt6::Svg)
 # The suite runs the real helper from the same folder.
 add_dependencies(tst_metafiles lumbrik-metafile)

@@ -10,9 +10,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -204,6 +206,91 @@ private slots:
                                                "window %.2f); this run drew %s",
                                                mean, worst, qPrintable(actual))));
         }
+    }
+
+    // The answer is drawn in layers (shapes by Qt SVG, text runs on their own, tall edges cut
+    // into pieces), and must look as Qt SVG draws the whole document, or the equivalent one
+    // given where Qt SVG falls short.
+    void drawsAnswerAsQtSvgDoes_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("equivalent"); // empty: the body itself
+        const QByteArray font = " font-family='DejaVu Sans' font-size='200' font-weight='700' "
+                                "font-style='normal' fill='#1e3cb4' stroke='none' "
+                                "xml:space='preserve'";
+        QTest::newRow("text between shapes")
+            << "<rect x='0' y='0' width='1000' height='600' fill='#f0f0e0' stroke='none'/>\n"
+               "<text x='60' y='300' text-anchor='start'" +
+                   font +
+                   ">Layers</text>\n"
+                   "<rect x='300' y='100' width='200' height='400' fill='#c82828' stroke='none'/>\n"
+                   "<text x='500' y='560' text-anchor='middle'" +
+                   font +
+                   ">over</text>\n"
+                   "<text x='980' y='560' text-anchor='end' transform='rotate(-30 980 560)'" +
+                   font + ">R</text>"
+            << QByteArray();
+        // Qt SVG places every character of a run after the one before.
+        QTest::newRow("characters placed one by one")
+            << "<text x='60 400 880' y='300' text-anchor='start'" + font + ">AB.</text>"
+            << "<text x='60' y='300' text-anchor='start'" + font +
+                   ">A</text><text x='400' "
+                   "y='300' text-anchor='start'" +
+                   font +
+                   ">B</text><text x='880' y='300' "
+                   "text-anchor='start'" +
+                   font + ">.</text>";
+        // Letters that join are shaped together, wherever the run puts them.
+        QTest::newRow("joining letters placed one by one")
+            << "<text x='100 300 500 700' y='300' text-anchor='start'" + font +
+                   ">\u0633\u0644\u0627\u0645</text>"
+            << "<text x='100' y='300' text-anchor='start'" + font +
+                   ">\u0633\u0644\u0627\u0645</text>";
+        QTest::newRow("tall edges")
+            << QByteArray("<path d='M10,-60 990,660 940,660Z M500,0 L520,300 480,600Z' "
+                          "fill='#285ac8' fill-rule='evenodd' stroke='none'/>\n"
+                          "<path d='M100,0 130,600' fill='none' stroke='#000000' "
+                          "stroke-width='8' stroke-dasharray='30 10'/>")
+            << QByteArray();
+        QTest::newRow("text in a group, as only Qt SVG draws it")
+            << "<g transform='translate(40 0)'><text x='60' y='300' text-anchor='start'" + font +
+                   ">Group</text></g>"
+            << QByteArray();
+    }
+
+    void drawsAnswerAsQtSvgDoes() {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, equivalent);
+        const auto document = [](const QByteArray& elements) {
+            return "<?xml version='1.0' encoding='UTF-8'?>\n<svg "
+                   "xmlns='http://www.w3.org/2000/svg' version='1.1' width='10mm' height='6mm' "
+                   "viewBox='0 0 1000 600' preserveAspectRatio='none'>\n" +
+                   elements + "\n</svg>\n";
+        };
+        const QByteArray svg = document(body);
+        QTemporaryDir dir;
+        QFile answer(dir.filePath("answer")), helper(dir.filePath("helper"));
+        QVERIFY(answer.open(QIODevice::WriteOnly) && helper.open(QIODevice::WriteOnly));
+        answer.write("lumbrik-metafile 1\nsize 1000 600\nsvg " + QByteArray::number(svg.size()) +
+                     "\n" + svg);
+        helper.write("#!/bin/sh\ncat >/dev/null; cat '" + QFile::encodeName(answer.fileName()) +
+                     "'\n");
+        answer.close();
+        helper.close();
+        QVERIFY(helper.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        const pictures::Picture picture = pictures::metafile::LoadMetafile(
+            ReadData("shapes-inkscape.emf"), MetafileKind::Emf, "answer", helper.fileName());
+
+        const QSize size(500, 300);
+        QImage expected(size, QImage::Format_ARGB32_Premultiplied);
+        expected.fill(Qt::transparent);
+        QPainter painter(&expected);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        QSvgRenderer(document(equivalent.isEmpty() ? body : equivalent))
+            .render(&painter, QRectF(QPointF(), size));
+        painter.end();
+        const auto [mean, worst] = Difference(picture.render(size).image, expected);
+        QVERIFY2(mean <= 1.0 && worst <= 25.0,
+                 qPrintable(QString("mean %1, worst %2").arg(mean).arg(worst)));
     }
 
     // Drawn as a vector: edges as sharp at full screen as in a thumbnail (a scaled-up raster

@@ -1,13 +1,13 @@
 #include "pictures/metafile/MetafileDecoder.h"
 
 #include "pictures/metafile/HelperProtocol.h"
+#include "pictures/metafile/SvgDrawing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
-#include <QSvgRenderer>
 
 #include <sys/resource.h>
 
@@ -26,8 +26,8 @@ constexpr qsizetype kMaxReasonBytes = 4096;
 // A metafile drawn from the helper's SVG, at whatever size it is asked for.
 class SvgSource final : public Source {
 public:
-    SvgSource(double width, double height, std::unique_ptr<QSvgRenderer> renderer)
-        : width_(width), height_(height), renderer_(std::move(renderer)) {}
+    SvgSource(double width, double height, std::unique_ptr<SvgDrawing> drawing)
+        : width_(width), height_(height), drawing_(std::move(drawing)) {}
 
     double naturalWidth() const override { return width_; }
     double naturalHeight() const override { return height_; }
@@ -40,19 +40,22 @@ public:
         QPainter painter(&image);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                                QPainter::SmoothPixmapTransform);
+        bool drawn = false;
         {
-            // Pictures share their source across threads; the renderer is not reentrant.
+            // Pictures share their source across threads; the drawing is not reentrant.
             const std::lock_guard lock(mutex_);
-            renderer_->render(&painter, QRectF(0, 0, size.width(), size.height()));
+            drawn = drawing_->Draw(painter, QRectF(0, 0, size.width(), size.height()));
         }
         painter.end();
+        if (!drawn)
+            return {image, QStringLiteral("the metafile decoder gave an unreadable drawing")};
         return {image, {}};
     }
 
 private:
     double width_;
     double height_;
-    std::unique_ptr<QSvgRenderer> renderer_;
+    std::unique_ptr<SvgDrawing> drawing_;
     mutable std::mutex mutex_;
 };
 
@@ -218,13 +221,11 @@ Picture LoadMetafile(const QByteArray& bytes, MetafileKind kind, const QString& 
     std::optional<Answer> answer = ParseAnswer(out);
     if (!answer)
         Fail(fileName, QStringLiteral("the metafile decoder gave a garbled answer"));
-    auto renderer = std::make_unique<QSvgRenderer>();
-    if (!renderer->load(answer->svg) || !renderer->isValid())
+    std::unique_ptr<SvgDrawing> drawing = SvgDrawing::Read(answer->svg);
+    if (!drawing)
         Fail(fileName, QStringLiteral("the metafile decoder gave an unreadable drawing"));
-    // The renderer is drawn from whichever thread asks; it belongs to none.
-    renderer->moveToThread(nullptr);
     return Picture(
-        std::make_shared<const SvgSource>(answer->width, answer->height, std::move(renderer)));
+        std::make_shared<const SvgSource>(answer->width, answer->height, std::move(drawing)));
 }
 
 } // namespace pictures::metafile

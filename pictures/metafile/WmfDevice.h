@@ -92,6 +92,18 @@ private:
     std::optional<Rect> frame_; // device units
     double sx_ = 1, sy_ = 1;    // document units per device unit
     std::optional<Rect> lastOpaqueBox_;
+    // The attributes of the last text drawn and what they were made from.
+    struct TextStyle {
+        std::string face;
+        unsigned charset = 0, pitchAndFamily = 0;
+        bool symbols = false;
+        int weight = 0;
+        bool italic = false;
+        double fontSize = 0;
+        std::string anchor, color;
+        std::string attributes; // empty until text is drawn
+    };
+    TextStyle textStyle_;
     std::size_t clipSelections_ = 0;
     const CodePages& codePages_;
 };

@@ -94,30 +94,47 @@ void WmfDevice::Text(wmfDrawText_t* t) {
     const std::string utf8 = symbols ? *symbols : codePages_.ToUtf8(t->str, font.charset);
     if (XmlEscape(utf8).empty())
         return;
-    std::string family = XmlEscape(codePages_.ToUtf8(font.face, font.charset));
-    if (family.empty()) {
-        switch (font.pitchAndFamily & 0xF0) {
-        case 0x10:
-            family = "serif";
-            break;
-        case 0x30:
-            family = "monospace";
-            break;
-        default:
-            family = "sans-serif";
-        }
-    }
-    // The symbol font itself may be found under its name with its own code layout, not the
-    // Unicode one the text now has.
-    if (symbols)
-        family = "serif";
     const int weight = font.weight ? std::clamp<int>(font.weight, 100, 900) : 400;
     const double fontSize = em * sy_;
-    const std::string attributes = " font-family=\"" + family + "\" font-size=\"" + Num(fontSize) +
-                                   "\" font-weight=\"" + std::to_string(weight) +
-                                   "\" font-style=\"" + (font.italic ? "italic" : "normal") +
-                                   "\" text-anchor=\"" + anchor + "\" fill=\"" +
-                                   Color(state_.Current().textColor) + "\" stroke=\"none\"";
+    const std::string color = Color(state_.Current().textColor);
+    // Text drawn glyph by glyph keeps its font and colours: its attributes are made once.
+    TextStyle& style = textStyle_;
+    if (style.attributes.empty() || style.face != font.face || style.charset != font.charset ||
+        style.pitchAndFamily != font.pitchAndFamily || style.symbols != symbols.has_value() ||
+        style.weight != weight || style.italic != font.italic || style.fontSize != fontSize ||
+        style.anchor != anchor || style.color != color) {
+        std::string family = XmlEscape(codePages_.ToUtf8(font.face, font.charset));
+        if (family.empty()) {
+            switch (font.pitchAndFamily & 0xF0) {
+            case 0x10:
+                family = "serif";
+                break;
+            case 0x30:
+                family = "monospace";
+                break;
+            default:
+                family = "sans-serif";
+            }
+        }
+        // The symbol font itself may be found under its name with its own code layout, not the
+        // Unicode one the text now has.
+        if (symbols)
+            family = "serif";
+        style = {font.face,
+                 font.charset,
+                 font.pitchAndFamily,
+                 symbols.has_value(),
+                 weight,
+                 font.italic,
+                 fontSize,
+                 anchor,
+                 color,
+                 " font-family=\"" + family + "\" font-size=\"" + Num(fontSize) +
+                     "\" font-weight=\"" + std::to_string(weight) + "\" font-style=\"" +
+                     (font.italic ? "italic" : "normal") + "\" text-anchor=\"" + anchor +
+                     "\" fill=\"" + color + "\" stroke=\"none\""};
+    }
+    const std::string& attributes = style.attributes;
     // Decorations need the string's advance, known only when libwmf placed the glyphs.
     if ((font.underline || font.strikeOut) && !continuing && placed) {
         const double thickness = em / 14;
