@@ -445,8 +445,9 @@ private slots:
                                              "403,203 #8c9ae4"}; // image pixel over background
         QTest::newRow("emf+ only")
             << "emfplus-only.emf" << 0 << ""
-            << QStringList{"3,3 #ffffff", "420,60 #3060c0", "360,120 #30a060", "140,262 #206020",
-                           "100,262 #ffffff"};
+            << QStringList{"3,3 #ffffff",     "420,60 #3060c0",
+                           "360,120 #30a060", "140,262 #206020",
+                           "100,262 #ffffff", "389,245 #28c85a"}; // a PNG's corner pixel
         QTest::newRow("records past their comment")
             << "emfplus-past-comment.emf" << 2 << "" << QStringList{"100,60 #20a020"};
         QTest::newRow("bad objects") << "emfplus-bad-objects.emf" << 14 << ""

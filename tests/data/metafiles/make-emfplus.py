@@ -8,6 +8,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 VERSION = 0xDBC01002
 MAGENTA = 0xFFFF00FF  # what a record read wrongly would draw
@@ -72,6 +73,16 @@ def bitmap(width, height, pixel):
     return u32(VERSION, 1) + struct.pack('<iiiII', width, height, width * 4, 0x0026200A, 0) + rows
 
 
+def png_image(width, height, rgb):
+    """A compressed bitmap: a PNG file of 8-bit RGB pixels."""
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    raw = b''.join(b'\0' + b''.join(bytes(rgb(x, y)) for x in range(width)) for y in range(height))
+    png = b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0))
+    png += chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b'')
+    return u32(VERSION, 1) + struct.pack('<iiiII', width, height, 0, 0x0026200A, 1) + png
+
+
 def header(dual): return rec(0x4001, 1 if dual else 0, u32(VERSION, 1, 96, 96))
 def clear(argb): return rec(0x4009, 0, u32(argb))
 def fill_rects(brush, rects, flags=S): return rec(0x400A, flags, u32(brush, len(rects)) + b''.join(rectf(*r) for r in rects))
@@ -104,6 +115,10 @@ def draw_driver_string(font_id, argb, text, x, y, advance):
 
 
 def draw_image(image_id, src, dest): return rec(0x401A, image_id, u32(0xFFFFFFFF, 2) + rectf(*src) + rectf(*dest))
+def draw_image_points(image_id, src, pts):
+    return rec(0x401B, image_id, u32(0xFFFFFFFF, 2) + rectf(*src) + u32(3) + points(pts))
+
+
 def save(i): return rec(0x4025, 0, u32(i))
 def restore(i): return rec(0x4026, 0, u32(i))
 def begin_container(i): return rec(0x4028, 0, u32(i))
@@ -261,6 +276,9 @@ def only():
                 fill_ellipse(0xFF206020, (25, 62, 50, 14)),
                 reset_clip(),
                 draw_driver_string(12, 0xFF000000, 'Sales', 12, 8, 3.2),
+                # A PNG drawn onto a parallelogram.
+                obj(IMAGE, 17, png_image(4, 4, lambda x, y: (40 + 60 * x, 200 - 40 * y, 90))),
+                draw_image_points(17, (0, 0, 4, 4), [(100, 64), (120, 60), (104, 74)]),
                 end_of_file()]
     for at in range(0, len(records), 16):
         emf.emfplus(*records[at:at + 16])
