@@ -87,8 +87,11 @@ std::string EmfPlusPlayer::Stroke(const EmfPlusPen& pen) const {
     const double world = g.world.Then(g.container).Scale();
     double width = pen.unit == 0 ? pen.width * ToDocument().Scale()
                                  : pen.width * state_.UnitSize(pen.unit).x * world * pixel;
+    // A stroke wider than the picture covers it all; the renderer's cost grows with width.
+    const double side = std::max(canvas_.Width(), canvas_.Height());
     if (!std::isfinite(width) || width < pixel)
         width = pixel;
+    width = std::min(width, side);
     std::string s = " stroke=\"" + HexColor(pen.color.r, pen.color.g, pen.color.b) + "\"" +
                     Opacity("stroke-opacity", pen.color.a) + " stroke-width=\"" + Num(width) + "\"";
     static const char* const caps[] = {"butt", "square", "round"};
@@ -106,9 +109,11 @@ std::string EmfPlusPlayer::Stroke(const EmfPlusPen& pen) const {
     for (const double d : dashes)
         sum += d;
     if (sum > 0) {
+        // Dashes of a few pixels at least: the renderer walks every one of them.
+        const double stretch = std::max(width, 16 * tolerance_ / sum);
         std::string list;
         for (const double d : dashes)
-            list += (list.empty() ? "" : " ") + Num(d * width);
+            list += (list.empty() ? "" : " ") + Num(d * stretch);
         s += " stroke-dasharray=\"" + list + "\"";
     }
     return s;

@@ -119,12 +119,17 @@ bool EmfPlusPlayer::Object(unsigned flags, const LittleEndian& data) {
         }
         if (piece.size() > pending_->total - pending_->bytes.size()) {
             pending_.reset();
+            objects_[id] = std::monostate{};
             throw DecodeError("the file has a corrupt record");
         }
         pending_->bytes.insert(pending_->bytes.end(), piece.begin(), piece.end());
-        return true;
+        if (pending_->bytes.size() < pending_->total)
+            return true;
+        // Some writers mark the last piece as continued too; the total tells it.
+        const std::vector<unsigned char> whole = std::move(pending_->bytes);
+        pending_.reset();
+        return Define(id, type, whole);
     }
-    objects_[id] = std::monostate{};
     std::vector<unsigned char> whole;
     std::span<const unsigned char> bytes = data.Span(0, data.Size());
     if (pending_) {
@@ -136,6 +141,11 @@ bool EmfPlusPlayer::Object(unsigned flags, const LittleEndian& data) {
         whole.insert(whole.end(), bytes.begin(), bytes.end());
         bytes = whole;
     }
+    return Define(id, type, bytes);
+}
+
+bool EmfPlusPlayer::Define(unsigned id, unsigned type, std::span<const unsigned char> bytes) {
+    objects_[id] = std::monostate{}; // a definition that cannot be read leaves none
     std::optional<EmfPlusObject> object = ReadEmfPlusObject(type, bytes);
     if (!object)
         return false;

@@ -44,6 +44,7 @@ private:
     // Each throws DecodeError on records it cannot read; false: a record it does not draw.
     bool Record(unsigned type, unsigned flags, const LittleEndian& data);
     bool Object(unsigned flags, const LittleEndian& data);
+    bool Define(unsigned id, unsigned type, std::span<const unsigned char> bytes);
     bool StateRecord(unsigned type, unsigned flags, const LittleEndian& data);
     bool Draw(unsigned type, unsigned flags, const LittleEndian& data);
     void DrawString(unsigned flags, const LittleEndian& data);

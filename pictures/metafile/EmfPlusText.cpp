@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kFirstTextRecord = std::size_t{1} << 40;
 // Proportions of common fonts, in ems: the ascent, and the distance between lines.
 constexpr double kAscent = 0.905, kLineSpacing = 1.15;
+// Glyphs larger than this many pictures show nothing readable, and cost the renderer.
+constexpr double kMaxEms = 2;
 
 void PutUtf8(std::string& out, std::uint32_t c) {
     if (c < 0x80) {
@@ -78,7 +80,9 @@ void EmfPlusPlayer::DrawString(unsigned flags, const LittleEndian& b) {
     const double fontSize = font.unit == 0 ? font.emSize * scale
                                            : font.emSize * state_.UnitSize(font.unit).y *
                                                  g.world.Then(g.container).Scale() * pixel;
-    if (!(fontSize > 0 && std::isfinite(fontSize) && scale > 0) || !UseClip())
+    if (!(fontSize > 0 && fontSize < kMaxEms * std::max(canvas_.Width(), canvas_.Height()) &&
+          scale > 0) ||
+        !UseClip())
         return;
     const double em = fontSize / scale;
 
@@ -163,7 +167,8 @@ void EmfPlusPlayer::DrawDriverString(unsigned flags, const LittleEndian& b) {
                                 ? font.emSize * m.Scale()
                                 : font.emSize * state_.UnitSize(font.unit).y *
                                       glyphs.Then(g.world).Then(g.container).Scale() * pixel;
-    if (!(fontSize > 0 && std::isfinite(fontSize)) || color.a == 0 || !UseClip())
+    if (!(fontSize > 0 && fontSize < kMaxEms * std::max(canvas_.Width(), canvas_.Height())) ||
+        color.a == 0 || !UseClip())
         return;
     const Point along = m.MapVector({1, 0});
     const double norm = std::hypot(along.x, along.y);
