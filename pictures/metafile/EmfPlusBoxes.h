@@ -11,7 +11,7 @@ namespace pictures::metafile {
 using Boxes = std::vector<Box>;
 
 // Farther than any drawing reaches: the infinite region.
-inline const Box kEverywhere{-1e15, -1e15, 1e15, 1e15};
+inline const Box kWholePlane{-1e15, -1e15, 1e15, 1e15};
 
 // The combine modes: replace, intersect, union, xor, exclude, complement. Unknown modes
 // replace. Past a few hundred boxes the result is the bounding box of them.

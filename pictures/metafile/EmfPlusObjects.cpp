@@ -117,7 +117,7 @@ Boxes ReadRegionNode(const LittleEndian& b, std::size_t at, std::size_t* end, in
         return {};
     case 0x10000003:
         *end = at;
-        return {kEverywhere};
+        return {kWholePlane};
     default:
         if (type < 1 || type > 5)
             throw DecodeError("the file has a corrupt record");

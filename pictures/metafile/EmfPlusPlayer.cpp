@@ -282,7 +282,7 @@ Boxes EmfPlusPlayer::ToDocumentBoxes(const Boxes& world) const {
 // Clips are kept in document units, rotated ones as their bounding boxes.
 void EmfPlusPlayer::SetClip(unsigned mode, const Boxes& world) {
     EmfPlusGraphics& g = state_.Current();
-    const Boxes current = g.clip ? *g.clip : Boxes{kEverywhere};
+    const Boxes current = g.clip ? *g.clip : Boxes{kWholePlane};
     g.clip = CombineBoxes(current, ToDocumentBoxes(world), mode);
     const Box m = canvas_.Margin();
     if (g.clip->size() == 1 && g.clip->front().Contains({m.x0, m.y0}) &&
