@@ -11,7 +11,7 @@ set(metafile ${CMAKE_SOURCE_DIR}/pictures/metafile)
 target_sources(tst_metafiles PRIVATE ${metafile}/Decoded.cpp ${metafile}/EmfFrame.cpp
   ${metafile}/EmfPlusPlayer.cpp ${metafile}/EmfPlusObjects.cpp ${metafile}/EmfPlusImages.cpp
   ${metafile}/EmfPlusBoxes.cpp ${metafile}/EmfPlusState.cpp ${metafile}/EmfPlusGeometry.cpp
-  ${metafile}/EmfPlusDraw.cpp ${metafile}/EmfPlusText.cpp ${metafile}/SvgCanvas.cpp
+  ${metafile}/EmfPlusDraw.cpp ${metafile}/EmfPlusStyle.cpp ${metafile}/EmfPlusText.cpp ${metafile}/SvgCanvas.cpp
   ${metafile}/SvgText.cpp ${metafile}/Clip.cpp ${metafile}/SymbolFonts.cpp)
 find_package(Qt6 REQUIRED COMPONENTS Svg)
 target_link_libraries(tst_metafiles PRIVATE Qt6::Svg)

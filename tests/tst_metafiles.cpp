@@ -442,7 +442,8 @@ private slots:
                                              "240,200 #208080",  // rotated about its origin
                                              "110,262 #f8f4e8",  // outside the container's clip
                                              "150,262 #e08020",  // inside it
-                                             "403,203 #8c9ae4"}; // image pixel over background
+                                             "403,203 #8c9ae4",  // image pixel over background
+                                             "305,215 #205e62"}; // tiled gradient, halfway
         QTest::newRow("emf+ only")
             << "emfplus-only.emf" << 0 << ""
             << QStringList{"3,3 #ffffff",     "420,60 #3060c0",

@@ -63,61 +63,7 @@ std::vector<Point> ReadPoints(const LittleEndian& b, std::size_t countAt, unsign
                              flags & kRelative);
 }
 
-std::string Opacity(const char* name, std::uint8_t alpha) {
-    return alpha == 255 ? std::string()
-                        : " " + std::string(name) + "=\"" + Num(alpha / 255.0) + "\"";
-}
-
 } // namespace
-
-std::string EmfPlusPlayer::Fill(Argb c, bool evenOdd) const {
-    if (c.a == 0)
-        return kNoFill;
-    return " fill=\"" + HexColor(c.r, c.g, c.b) + "\"" + Opacity("fill-opacity", c.a) +
-           (evenOdd ? " fill-rule=\"evenodd\"" : "");
-}
-
-std::string EmfPlusPlayer::Stroke(const EmfPlusPen& pen) const {
-    if (pen.color.a == 0)
-        return kNoStroke;
-    // Widths in world units follow the whole transform, others only the world's; never below
-    // a device pixel.
-    const double pixel = std::sqrt(std::abs(toDocument_.sx * toDocument_.sy));
-    const EmfPlusGraphics& g = state_.Current();
-    const double world = g.world.Then(g.container).Scale();
-    double width = pen.unit == 0 ? pen.width * ToDocument().Scale()
-                                 : pen.width * state_.UnitSize(pen.unit).x * world * pixel;
-    // A stroke wider than the picture covers it all; the renderer's cost grows with width.
-    const double side = std::max(canvas_.Width(), canvas_.Height());
-    if (!std::isfinite(width) || width < pixel)
-        width = pixel;
-    width = std::min(width, side);
-    std::string s = " stroke=\"" + HexColor(pen.color.r, pen.color.g, pen.color.b) + "\"" +
-                    Opacity("stroke-opacity", pen.color.a) + " stroke-width=\"" + Num(width) + "\"";
-    static const char* const caps[] = {"butt", "square", "round"};
-    if (pen.startCap >= 1 && pen.startCap <= 2)
-        s += " stroke-linecap=\"" + std::string(caps[pen.startCap]) + "\"";
-    if (pen.join == 1 || pen.join == 2)
-        s += pen.join == 1 ? " stroke-linejoin=\"bevel\"" : " stroke-linejoin=\"round\"";
-    else if (pen.miterLimit != 4)
-        s += " stroke-miterlimit=\"" + Num(pen.miterLimit) + "\"";
-    static const std::vector<std::vector<double>> styles = {
-        {}, {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
-    const std::vector<double>& dashes =
-        pen.style == 5 ? pen.dashes : styles[static_cast<std::size_t>(std::clamp(pen.style, 0, 4))];
-    double sum = 0;
-    for (const double d : dashes)
-        sum += d;
-    if (sum > 0) {
-        // Dashes of a few pixels at least: the renderer walks every one of them.
-        const double stretch = std::max(width, 16 * tolerance_ / sum);
-        std::string list;
-        for (const double d : dashes)
-            list += (list.empty() ? "" : " ") + Num(d * stretch);
-        s += " stroke-dasharray=\"" + list + "\"";
-    }
-    return s;
-}
 
 void EmfPlusPlayer::Shape(const std::vector<Figure>& figures, const std::string& fill,
                           const std::string& stroke) {
@@ -171,10 +117,11 @@ void EmfPlusPlayer::Shape(const std::vector<Figure>& figures, const std::string&
     }
 }
 
-void EmfPlusPlayer::FillFigures(std::vector<Figure> figures, Argb color, bool evenOdd) {
+void EmfPlusPlayer::FillFigures(std::vector<Figure> figures, unsigned flags, std::uint32_t brush,
+                                bool evenOdd) {
     for (Figure& figure : figures)
         figure.closed = true;
-    Shape(figures, Fill(color, evenOdd), kNoStroke);
+    Shape(figures, BrushFill(flags, brush, evenOdd), kNoStroke);
 }
 
 void EmfPlusPlayer::StrokeFigures(const std::vector<Figure>& figures, unsigned penId) {
@@ -213,20 +160,20 @@ bool EmfPlusPlayer::Draw(unsigned type, unsigned flags, const LittleEndian& b) {
         return true;
     }
     case kFillRects:
-        FillFigures(rects(4), BrushColor(flags, b.U32(0)));
+        FillFigures(rects(4), flags, b.U32(0));
         return true;
     case kDrawRects:
         StrokeFigures(rects(0), id);
         return true;
     case kFillPolygon:
-        FillFigures({flat.Lines(ReadPoints(b, 4, flags), true)}, BrushColor(flags, b.U32(0)));
+        FillFigures({flat.Lines(ReadPoints(b, 4, flags), true)}, flags, b.U32(0));
         return true;
     case kDrawLines:
         StrokeFigures({flat.Lines(ReadPoints(b, 0, flags), flags & 0x2000)}, id);
         return true;
     case kFillEllipse: {
         const RectF r = ReadRect(b, 4, compressed);
-        FillFigures({flat.Arc(r.x, r.y, r.w, r.h, 0, 360, false)}, BrushColor(flags, b.U32(0)));
+        FillFigures({flat.Arc(r.x, r.y, r.w, r.h, 0, 360, false)}, flags, b.U32(0));
         return true;
     }
     case kDrawEllipse: {
@@ -235,7 +182,7 @@ bool EmfPlusPlayer::Draw(unsigned type, unsigned flags, const LittleEndian& b) {
         return true;
     }
     case kFillPie:
-        FillFigures({arc(4, true)}, BrushColor(flags, b.U32(0)));
+        FillFigures({arc(4, true)}, flags, b.U32(0));
         return true;
     case kDrawPie:
     case kDrawArc:
@@ -246,18 +193,18 @@ bool EmfPlusPlayer::Draw(unsigned type, unsigned flags, const LittleEndian& b) {
         for (const Box& box : Get<EmfPlusRegion>(id).boxes)
             figures.push_back(
                 flat.Lines(Corners({box.x0, box.y0, box.x1 - box.x0, box.y1 - box.y0}), true));
-        FillFigures(figures, BrushColor(flags, b.U32(0)), false);
+        FillFigures(figures, flags, b.U32(0), false);
         return true;
     }
     case kFillPath:
-        FillFigures(flat.Path(Get<EmfPlusPath>(id)), BrushColor(flags, b.U32(0)));
+        FillFigures(flat.Path(Get<EmfPlusPath>(id)), flags, b.U32(0));
         return true;
     case kDrawPath:
         StrokeFigures(flat.Path(Get<EmfPlusPath>(id)), b.U32(0));
         return true;
     case kFillClosedCurve:
-        FillFigures({flat.Curve(ReadPoints(b, 8, flags), b.F32(4), true)},
-                    BrushColor(flags, b.U32(0)), !(flags & 0x2000));
+        FillFigures({flat.Curve(ReadPoints(b, 8, flags), b.F32(4), true)}, flags, b.U32(0),
+                    !(flags & 0x2000));
         return true;
     case kDrawClosedCurve:
         StrokeFigures({flat.Curve(ReadPoints(b, 4, flags), b.F32(0), true)}, id);

@@ -128,6 +128,45 @@ Boxes ReadRegionNode(const LittleEndian& b, std::size_t at, std::size_t* end, in
     }
 }
 
+EmfPlusBrush ReadLinearGradient(const LittleEndian& b, std::size_t at) {
+    const std::uint32_t flags = b.U32(at);
+    EmfPlusGradient g;
+    g.wrap = b.S32(at + 4);
+    g.x = Finite(b.F32(at + 8));
+    g.y = Finite(b.F32(at + 12));
+    g.w = Finite(b.F32(at + 16));
+    g.h = Finite(b.F32(at + 20));
+    const Argb start = Argb::FromU32(b.U32(at + 24)), end = Argb::FromU32(b.U32(at + 28));
+    std::size_t optional = at + 40;
+    if (flags & 0x02) {
+        g.transform = {b.F32(optional),      b.F32(optional + 4),  b.F32(optional + 8),
+                       b.F32(optional + 12), b.F32(optional + 16), b.F32(optional + 20)};
+        optional += 24;
+    }
+    // Preset colours, or blend factors between the two colours, at positions along the axis.
+    if (flags & 0x0C) {
+        const std::size_t count = b.U32(optional);
+        b.Span(optional + 4, count * 8);
+        for (std::size_t i = 0; i < std::min<std::size_t>(count, 64); ++i) {
+            const double position = std::clamp(Finite(b.F32(optional + 4 + 4 * i)), 0.0, 1.0);
+            const std::size_t value = optional + 4 + 4 * count + 4 * i;
+            if (flags & 0x04) {
+                g.stops.emplace_back(position, Argb::FromU32(b.U32(value)));
+            } else {
+                const double f = std::clamp(Finite(b.F32(value)), 0.0, 1.0);
+                const auto mix = [f](std::uint8_t p, std::uint8_t q) {
+                    return static_cast<std::uint8_t>(std::lround(p + (q - p) * f));
+                };
+                g.stops.emplace_back(position, Argb{mix(start.a, end.a), mix(start.r, end.r),
+                                                    mix(start.g, end.g), mix(start.b, end.b)});
+            }
+        }
+    }
+    if (g.stops.empty())
+        g.stops = {{0.0, start}, {1.0, end}};
+    return {Average(start, end), g};
+}
+
 EmfPlusFont ReadFont(const LittleEndian& b) {
     EmfPlusFont font;
     font.emSize = std::abs(Finite(b.F32(4)));
@@ -181,19 +220,20 @@ EmfPlusBrush ReadEmfPlusBrush(const LittleEndian& b, std::size_t at) {
     const std::size_t data = at + 8;
     switch (type) {
     case 0: // solid
-        return {Argb::FromU32(b.U32(data))};
+        return {Argb::FromU32(b.U32(data)), std::nullopt};
     case 1: // hatch: thin lines of the fore colour over the back colour
-        return {Average(Argb::FromU32(b.U32(data + 4)), Argb::FromU32(b.U32(data + 8)), 1)};
+        return {Average(Argb::FromU32(b.U32(data + 4)), Argb::FromU32(b.U32(data + 8)), 1),
+                std::nullopt};
     case 3: { // path gradient: centre and first surrounding colour
         const Argb centre = Argb::FromU32(b.U32(data + 8));
         if (b.U32(data + 20) == 0)
-            return {centre};
-        return {Average(centre, Argb::FromU32(b.U32(data + 24)))};
+            return {centre, std::nullopt};
+        return {Average(centre, Argb::FromU32(b.U32(data + 24))), std::nullopt};
     }
-    case 4: // linear gradient: start and end colour
-        return {Average(Argb::FromU32(b.U32(data + 24)), Argb::FromU32(b.U32(data + 28)))};
+    case 4:
+        return ReadLinearGradient(b, data);
     default: // a texture: a neutral tint keeps the shape visible
-        return {Argb{128, 128, 128, 128}};
+        return {Argb{128, 128, 128, 128}, std::nullopt};
     }
 }
 

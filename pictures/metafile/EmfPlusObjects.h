@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pictures/metafile/Clip.h"
+#include "pictures/metafile/EmfPlusState.h"
 #include "pictures/metafile/LittleEndian.h"
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -23,9 +25,20 @@ struct Argb {
     }
 };
 
-// Gradients, hatches and textures are drawn in one colour: their average.
+// A linear gradient: colours along the x axis of the rectangle x, y, w, h of brush space,
+// which `transform` maps to world units.
+struct EmfPlusGradient {
+    double x = 0, y = 0, w = 1, h = 1;
+    Matrix transform;
+    std::int32_t wrap = 0; // tile, flip x, flip y, flip both, clamp
+    std::vector<std::pair<double, Argb>> stops;
+};
+
+// Hatches, textures and path gradients are drawn in one colour, their average; so is any
+// brush of a pen.
 struct EmfPlusBrush {
     Argb color;
+    std::optional<EmfPlusGradient> linear;
 };
 
 struct EmfPlusPen {

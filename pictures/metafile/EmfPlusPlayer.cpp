@@ -310,6 +310,7 @@ template <typename T> const T& EmfPlusPlayer::Get(unsigned id) const {
     return std::get<T>(objects_[id]);
 }
 
+template const EmfPlusBrush& EmfPlusPlayer::Get<EmfPlusBrush>(unsigned) const;
 template const EmfPlusPen& EmfPlusPlayer::Get<EmfPlusPen>(unsigned) const;
 template const EmfPlusPath& EmfPlusPlayer::Get<EmfPlusPath>(unsigned) const;
 template const EmfPlusRegion& EmfPlusPlayer::Get<EmfPlusRegion>(unsigned) const;

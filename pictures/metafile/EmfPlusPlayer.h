@@ -62,11 +62,14 @@ private:
     template <typename T> const T& Get(unsigned id) const;
     Argb BrushColor(unsigned flags, std::uint32_t brush) const;
     std::string Fill(Argb color, bool evenOdd) const;
+    // The fill of a brush, or of a colour given inline; a linear gradient is defined first.
+    std::string BrushFill(unsigned flags, std::uint32_t brush, bool evenOdd);
     std::string Stroke(const EmfPlusPen& pen) const;
     // Fills and outlines figures in document units, cut to the clip and the margin.
     void Shape(const std::vector<Figure>& figures, const std::string& fill,
                const std::string& stroke);
-    void FillFigures(std::vector<Figure> figures, Argb color, bool evenOdd = true);
+    void FillFigures(std::vector<Figure> figures, unsigned flags, std::uint32_t brush,
+                     bool evenOdd = true);
     void StrokeFigures(const std::vector<Figure>& figures, unsigned penId);
 
     SvgCanvas& canvas_;
@@ -76,7 +79,8 @@ private:
     bool started_ = false; // an EMF+ header was met
     bool full_ = false;    // the canvas refused more: the drawing is too large
     std::size_t skipped_ = 0;
-    std::size_t drawn_ = 0; // text records so far, to tell their glyph runs apart
+    std::size_t drawn_ = 0;     // text records so far, to tell their glyph runs apart
+    std::size_t gradients_ = 0; // gradients defined so far, to name them
     EmfPlusState state_;
     std::array<EmfPlusObject, 64> objects_;
     std::optional<Pending> pending_;
