@@ -85,8 +85,11 @@ bool EmfPlusPlayer::Record(unsigned type, unsigned flags, const LittleEndian& da
         gdiDraws_ = false;
         // Bit 0 of the record's flags tells a dual file from an EMF+ only one; both draw
         // from EMF+ here. The dpi sizes the physical page units.
-        if (data.Has(8, 8))
+        // The display unit is a pixel on video displays, a hundredth of an inch on printers.
+        if (data.Has(0, 16)) {
             state_.SetDpi(data.U32(8), data.U32(12));
+            state_.SetVideoDisplay(data.U32(4) & 1);
+        }
         return true;
     }
     if (!started_)
@@ -169,7 +172,11 @@ bool EmfPlusPlayer::StateRecord(unsigned type, unsigned flags, const LittleEndia
         return true;
     case kBeginContainer: {
         const double dx = data.F32(0), dy = data.F32(4), dw = data.F32(8), dh = data.F32(12);
-        const double sx = data.F32(16), sy = data.F32(20), sw = data.F32(24), sh = data.F32(28);
+        // The source rectangle is in the record's unit; the destination in page units.
+        const Point unit = state_.UnitSize(flags & 0xFF), page = state_.UnitSize(g.unit);
+        const double kx = unit.x / (page.x * g.pageScale), ky = unit.y / (page.y * g.pageScale);
+        const double sx = data.F32(16) * kx, sy = data.F32(20) * ky;
+        const double sw = data.F32(24) * kx, sh = data.F32(28) * ky;
         Matrix fromTo{1, 0, 0, 1, dx - sx, dy - sy};
         if (sw != 0 && sh != 0)
             fromTo = {dw / sw, 0, 0, dh / sh, dx - sx * dw / sw, dy - sy * dh / sh};

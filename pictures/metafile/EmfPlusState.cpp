@@ -34,6 +34,8 @@ void EmfPlusState::SetDpi(double dpiX, double dpiY) {
 
 Point EmfPlusState::UnitSize(std::uint32_t unit) const {
     switch (unit) {
+    case 1: // display
+        return videoDisplay_ ? Point{1, 1} : Point{dpiX_ / 100, dpiY_ / 100};
     case 3: // point
         return {dpiX_ / 72, dpiY_ / 72};
     case 4: // inch
@@ -42,7 +44,7 @@ Point EmfPlusState::UnitSize(std::uint32_t unit) const {
         return {dpiX_ / 300, dpiY_ / 300};
     case 6: // millimetre
         return {dpiX_ / 25.4, dpiY_ / 25.4};
-    default: // world, display, pixel
+    default: // world, pixel
         return {1, 1};
     }
 }

@@ -37,6 +37,7 @@ class EmfPlusState {
 public:
     // `dpiX`, `dpiY`: the header's, for page units of physical size.
     void SetDpi(double dpiX, double dpiY);
+    void SetVideoDisplay(bool video) { videoDisplay_ = video; }
     // Device pixels per unit; world units count as pixels.
     Point UnitSize(std::uint32_t unit) const;
 
@@ -57,6 +58,7 @@ public:
 
 private:
     double dpiX_ = 96, dpiY_ = 96;
+    bool videoDisplay_ = true;
     EmfPlusGraphics current_;
     std::vector<std::pair<std::uint32_t, EmfPlusGraphics>> saved_;
 };
