@@ -443,7 +443,9 @@ private slots:
                                              "110,262 #f8f4e8",  // outside the container's clip
                                              "150,262 #e08020",  // inside it
                                              "403,203 #8c9ae4",  // image pixel over background
-                                             "305,215 #205e62"}; // tiled gradient, halfway
+                                             "305,215 #205e62",  // tiled gradient, halfway
+                                             "250,265 #600060",  // texture as its average
+                                             "310,261 #6b81d5"}; // path gradient, outer part
         QTest::newRow("emf+ only")
             << "emfplus-only.emf" << 0 << ""
             << QStringList{"3,3 #ffffff",     "420,60 #3060c0",

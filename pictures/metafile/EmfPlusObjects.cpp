@@ -5,6 +5,7 @@
 #include "pictures/metafile/EmfPlusBoxes.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace pictures::metafile {
@@ -167,6 +168,62 @@ EmfPlusBrush ReadLinearGradient(const LittleEndian& b, std::size_t at) {
     return {Average(start, end), g};
 }
 
+// The centre colour, shading into the first surrounding colour at the boundary's bounds.
+EmfPlusBrush ReadPathGradient(const LittleEndian& b, std::size_t at) {
+    const std::uint32_t flags = b.U32(at);
+    EmfPlusGradient g;
+    g.radial = true;
+    g.wrap = b.S32(at + 4);
+    const Argb centre = Argb::FromU32(b.U32(at + 8));
+    g.centreX = Finite(b.F32(at + 12));
+    g.centreY = Finite(b.F32(at + 16));
+    const std::size_t colors = b.U32(at + 20);
+    b.Span(at + 24, colors * 4);
+    const Argb edge = colors ? Argb::FromU32(b.U32(at + 24)) : centre;
+    std::size_t next = at + 24 + colors * 4;
+    std::vector<Point> boundary;
+    if (flags & 0x01) { // a path
+        const std::size_t size = b.U32(next);
+        const LittleEndian path(b.Span(next + 4, size));
+        std::size_t end = 0;
+        boundary = ReadEmfPlusPath(path, 0, &end).points;
+        next += 4 + size;
+    } else {
+        boundary = ReadEmfPlusPoints(b, next + 4, b.U32(next), false, false, &next);
+    }
+    if (flags & 0x02)
+        g.transform = {b.F32(next),      b.F32(next + 4),  b.F32(next + 8),
+                       b.F32(next + 12), b.F32(next + 16), b.F32(next + 20)};
+    const EmfPlusBrush plain{Average(centre, edge), std::nullopt};
+    if (boundary.empty())
+        return plain;
+    Box box{boundary[0].x, boundary[0].y, boundary[0].x, boundary[0].y};
+    for (const Point& p : boundary)
+        box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x),
+               std::max(box.y1, p.y)};
+    g = {box.x0,    box.y0,    box.x1 - box.x0, box.y1 - box.y0, true,
+         g.centreX, g.centreY, g.transform,     g.wrap,          {{0.0, centre}, {1.0, edge}}};
+    return {plain.color, g};
+}
+
+// A texture's average colour, or a neutral tint when its image is not a bitmap of pixels.
+Argb ReadTextureColor(const LittleEndian& b, std::size_t at) {
+    const std::size_t image = at + 8 + (b.U32(at) & 0x02 ? 24 : 0);
+    if (b.U32(image + 4) != 1)
+        return {128, 128, 128, 128};
+    const EmfPlusImage bitmap = ReadEmfPlusBitmap(b, image + 8);
+    if (bitmap.pixels.empty())
+        return {128, 128, 128, 128};
+    std::array<std::uint64_t, 4> sum{};
+    for (const std::uint32_t p : bitmap.pixels)
+        for (int i = 0; i < 4; ++i)
+            sum[static_cast<std::size_t>(i)] += (p >> (24 - 8 * i)) & 0xFF;
+    const auto mean = [&](int i) {
+        return static_cast<std::uint8_t>(sum[static_cast<std::size_t>(i)] / bitmap.pixels.size());
+    };
+    return {mean(0), mean(1), mean(2), mean(3)};
+}
+
 EmfPlusFont ReadFont(const LittleEndian& b) {
     EmfPlusFont font;
     font.emSize = std::abs(Finite(b.F32(4)));
@@ -224,16 +281,14 @@ EmfPlusBrush ReadEmfPlusBrush(const LittleEndian& b, std::size_t at) {
     case 1: // hatch: thin lines of the fore colour over the back colour
         return {Average(Argb::FromU32(b.U32(data + 4)), Argb::FromU32(b.U32(data + 8)), 1),
                 std::nullopt};
-    case 3: { // path gradient: centre and first surrounding colour
-        const Argb centre = Argb::FromU32(b.U32(data + 8));
-        if (b.U32(data + 20) == 0)
-            return {centre, std::nullopt};
-        return {Average(centre, Argb::FromU32(b.U32(data + 24))), std::nullopt};
-    }
+    case 2:
+        return {ReadTextureColor(b, data), std::nullopt};
+    case 3:
+        return ReadPathGradient(b, data);
     case 4:
         return ReadLinearGradient(b, data);
-    default: // a texture: a neutral tint keeps the shape visible
-        return {Argb{128, 128, 128, 128}, std::nullopt};
+    default:
+        throw DecodeError("the file has a corrupt record");
     }
 }
 

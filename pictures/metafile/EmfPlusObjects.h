@@ -26,19 +26,21 @@ struct Argb {
 };
 
 // A linear gradient: colours along the x axis of the rectangle x, y, w, h of brush space,
-// which `transform` maps to world units.
+// which `transform` maps to world units. A radial one (a path gradient): from the centre
+// point outwards to the ellipse in that rectangle.
 struct EmfPlusGradient {
     double x = 0, y = 0, w = 1, h = 1;
+    bool radial = false;
+    double centreX = 0, centreY = 0;
     Matrix transform;
     std::int32_t wrap = 0; // tile, flip x, flip y, flip both, clamp
     std::vector<std::pair<double, Argb>> stops;
 };
 
-// Hatches, textures and path gradients are drawn in one colour, their average; so is any
-// brush of a pen.
+// Hatches and textures are drawn in one colour, their average; so is any brush of a pen.
 struct EmfPlusBrush {
     Argb color;
-    std::optional<EmfPlusGradient> linear;
+    std::optional<EmfPlusGradient> gradient;
 };
 
 struct EmfPlusPen {

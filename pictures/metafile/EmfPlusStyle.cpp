@@ -78,24 +78,43 @@ std::string EmfPlusPlayer::BrushFill(unsigned flags, std::uint32_t brush, bool e
     if (flags & 0x8000) // the brush is a colour given inline
         return Fill(Argb::FromU32(brush), evenOdd);
     const EmfPlusBrush& b = Get<EmfPlusBrush>(brush);
-    if (!b.linear || b.linear->w == 0)
+    if (!b.gradient || b.gradient->w == 0 || (b.gradient->radial && b.gradient->h == 0))
         return Fill(b.color, evenOdd);
-    const EmfPlusGradient& g = *b.linear;
-    const Matrix m = g.transform.Then(ToDocument());
-    if (!m.IsFinite())
-        throw DecodeError("the file has a corrupt record");
+    const EmfPlusGradient& g = *b.gradient;
     static const char* const spread[] = {"repeat", "reflect", "repeat", "reflect", "pad"};
     const std::string id = "emfplus-gradient-" + std::to_string(gradients_++);
-    std::string element = "<defs><linearGradient id=\"" + id +
-                          "\" gradientUnits=\"userSpaceOnUse\" x1=\"" + Num(g.x) + "\" y1=\"" +
-                          Num(g.y) + "\" x2=\"" + Num(g.x + g.w) + "\" y2=\"" + Num(g.y) +
-                          "\" gradientTransform=\"" + Matrix6(m) + "\" spreadMethod=\"" +
-                          spread[std::clamp(g.wrap, 0, 4)] + "\">";
+    std::string element;
+    if (g.radial) {
+        // The unit circle onto the ellipse in the bounds; the centre point is its focus.
+        const double rx = g.w / 2, ry = g.h / 2;
+        const Matrix m =
+            Matrix{rx, 0, 0, ry, g.x + rx, g.y + ry}.Then(g.transform).Then(ToDocument());
+        if (!m.IsFinite())
+            throw DecodeError("the file has a corrupt record");
+        double fx = (g.centreX - g.x - rx) / rx, fy = (g.centreY - g.y - ry) / ry;
+        const double reach = std::hypot(fx, fy);
+        if (!(reach < 0.99)) {
+            fx = std::isfinite(reach) && reach > 0 ? fx * 0.99 / reach : 0;
+            fy = std::isfinite(reach) && reach > 0 ? fy * 0.99 / reach : 0;
+        }
+        element = "<defs><radialGradient id=\"" + id +
+                  "\" gradientUnits=\"userSpaceOnUse\" cx=\"0\" cy=\"0\" r=\"1\" fx=\"" + Num(fx) +
+                  "\" fy=\"" + Num(fy) + "\" gradientTransform=\"" + Matrix6(m) + "\">";
+    } else {
+        const Matrix m = g.transform.Then(ToDocument());
+        if (!m.IsFinite())
+            throw DecodeError("the file has a corrupt record");
+        element = "<defs><linearGradient id=\"" + id + "\" gradientUnits=\"userSpaceOnUse\" x1=\"" +
+                  Num(g.x) + "\" y1=\"" + Num(g.y) + "\" x2=\"" + Num(g.x + g.w) + "\" y2=\"" +
+                  Num(g.y) + "\" gradientTransform=\"" + Matrix6(m) + "\" spreadMethod=\"" +
+                  spread[std::clamp(g.wrap, 0, 4)] + "\">";
+    }
     for (const auto& [offset, c] : g.stops)
         element += "<stop offset=\"" + Num(offset) + "\" stop-color=\"" + HexColor(c.r, c.g, c.b) +
                    "\"" + Opacity("stop-opacity", c.a) + "/>";
     try {
-        canvas_.Add(element + "</linearGradient></defs>\n");
+        canvas_.Add(element +
+                    (g.radial ? "</radialGradient></defs>\n" : "</linearGradient></defs>\n"));
     } catch (const DecodeError&) {
         full_ = true;
         throw;

@@ -40,6 +40,14 @@ def hatch(style, fore, back): return u32(VERSION, 1, style, fore, back)
 def linear(start, end): return u32(VERSION, 4, 0, 0) + rectf(0, 0, 10, 10) + u32(start, end, 0, 0)
 
 
+def path_gradient(centre, edge, cx, cy, boundary):
+    return u32(VERSION, 3, 0, 0, centre) + f32(cx, cy) + u32(1, edge, len(boundary)) + points(boundary)
+
+
+def texture(image):
+    return u32(VERSION, 2, 0, 0) + image
+
+
 def pen(width, argb, dash=None, caps=None, unit=0):
     flags, extra = 0, b''
     if caps is not None:
@@ -193,6 +201,10 @@ def dual():
         obj(FORMAT, 7, string_format(1, 1)),
         obj(PEN, 8, pen(2, 0xFF101010)),
         obj(BRUSH, 9, linear(0xFF20A020, 0xFF2020A0)),
+        obj(BRUSH, 10, path_gradient(0xFFFFFFFF, 0xFF2040C0, 330, 255, [
+            (340 + 40 * math.cos(a * math.pi / 8), 261 + 23 * math.sin(a * math.pi / 8))
+            for a in range(16)])),
+        obj(BRUSH, 11, texture(bitmap(2, 2, lambda x, y: 0xFFC00000 if x == y else 0xFF0000C0))),
         clear(0xFFF8F4E8),
         fill_path(4, 2, flags=0), draw_path(4, 8),
         fill_rects(3, [(300, 20, 70, 50), (380, 20, 80, 50)], flags=0),
@@ -204,6 +216,8 @@ def dual():
         draw_string(5, 0xFF802020, 7, 'Lumbrik EMF+', (150, 100, 300, 40)),
         draw_image(6, (0, 0, 8, 8), (400, 200, 64, 64)),
         fill_rects(9, [(300, 200, 80, 30)], flags=0),
+        fill_ellipse(10, (300, 238, 80, 46), flags=0),
+        fill_rects(11, [(220, 250, 60, 30)], flags=0),
     )
     # Stand-ins for readers without EMF+: must not draw.
     emf.gdi_rect(0x00FF00FF, (0, 0, 480, 288))
