@@ -453,6 +453,10 @@ private slots:
                            "100,262 #ffffff", "389,245 #28c85a"}; // a PNG's corner pixel
         QTest::newRow("records past their comment")
             << "emfplus-past-comment.emf" << 2 << "" << QStringList{"100,60 #20a020"};
+        // Cut near the frame, shapes look as they would whole: four ellipses larger than the
+        // picture tint it.
+        QTest::newRow("shapes reaching far outside")
+            << "emfplus-far-corners.emf" << 0 << "" << QStringList{"3,3 #a3d8e5", "35,30 #78786e"};
         QTest::newRow("bad objects") << "emfplus-bad-objects.emf" << 14 << ""
                                      << QStringList{"42,132 #20a020", "427,132 #20a020"};
     }

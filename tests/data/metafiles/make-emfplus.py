@@ -3,7 +3,8 @@
 emfplus-dual.emf (EMF+ records with GDI stand-ins that must not draw, and a GetDC before GDI
 records that must), emfplus-only.emf (an EMF+ only chart of many records, as GDI+ programs write
 them), emfplus-past-comment.emf (EMF+ records running past their comment) and
-emfplus-bad-objects.emf (unknown object ids, undefined objects, split objects whose sizes lie)."""
+emfplus-bad-objects.emf (unknown object ids, undefined objects, split objects whose sizes lie) and
+emfplus-far-corners.emf (shapes reaching millions of pixels beyond the frame)."""
 import math
 import os
 import struct
@@ -339,8 +340,32 @@ def bad_objects():
     emf.write('emfplus-bad-objects.emf')
 
 
+def far_corners():
+    """Squares with thin spikes to corners millions of pixels away, lines and Béziers reaching
+    as far, and a few ellipses far larger than the picture."""
+    emf = Emf(480, 288)
+    records = [header(False), clear(0xFFFFFFFF), obj(PEN, 1, pen(1, 0xFF203080))]
+    for i in range(100):
+        x, y = 20 + (i % 10) * 45 + (i // 10) % 2 * 5, 20 + (i // 10) * 26
+        # Away from the middle of the picture, about 10,000 pictures out.
+        dx, dy = x + 15 - 240, y + 10 - 144
+        far = (x + 3e6 * dx / math.hypot(dx, dy), y + 3e6 * dy / math.hypot(dx, dy))
+        square = [(x, y), (x + 30, y), (x + 30, y + 20), (x + 16, y + 20), far, (x + 15, y + 20),
+                  (x, y + 20)]
+        records += [rec(0x400C, S, u32(0xFFC06030, len(square)) + points(square)),
+                    draw_lines(1, [(x + 30, y), far]),
+                    draw_beziers(1, [(x, y + 20), far, (far[0] + 1e5, far[1]), (x + 30, y + 20)])]
+        if i % 25 == 0:
+            records.append(fill_ellipse(0x2020A0C0, (x - 4e6, y - 4e6, 8e6, 8e6)))
+    for at in range(0, len(records), 50):
+        emf.emfplus(*records[at:at + 50])
+    emf.emfplus(end_of_file())
+    emf.write('emfplus-far-corners.emf')
+
+
 folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
 dual()
 only()
 past_comment()
 bad_objects()
+far_corners()
