@@ -260,10 +260,12 @@ void EmfPlusPlayer::DrawImage(unsigned type, unsigned flags, const LittleEndian&
     const Point p3{p1.x + p2.x - p0.x, p1.y + p2.y - p0.y};
     const Box bounds{std::min({p0.x, p1.x, p2.x, p3.x}), std::min({p0.y, p1.y, p2.y, p3.y}),
                      std::max({p0.x, p1.x, p2.x, p3.x}), std::max({p0.y, p1.y, p2.y, p3.y})};
-    // Images are not cut; one wholly out of sight is left out.
-    const Box margin = canvas_.Margin();
-    if (!(bounds.x1 >= margin.x0 && bounds.x0 <= margin.x1 && bounds.y1 >= margin.y0 &&
-          bounds.y0 <= margin.y1))
+    // Images are not cut; one wholly out of sight, or outside the clip, is left out.
+    const auto meets = [&bounds](const Box& b) {
+        return bounds.x1 >= b.x0 && bounds.x0 <= b.x1 && bounds.y1 >= b.y0 && bounds.y0 <= b.y1;
+    };
+    const std::optional<Boxes> clip = state_.EffectiveClip();
+    if (!meets(canvas_.Margin()) || (clip && std::none_of(clip->begin(), clip->end(), meets)))
         return;
     std::string file = image.file, mime = image.mime;
     double width = image.width, height = image.height, left = src.x, top = src.y;
