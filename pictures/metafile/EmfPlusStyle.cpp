@@ -1,4 +1,4 @@
-// Styles of EMF+ drawing: fills of colours and brushes (linear gradients as SVG gradients),
+// Styles of EMF+ drawing: fills of colours and brushes (gradients as SVG gradients),
 // and strokes of pens.
 #include "pictures/metafile/EmfPlusPlayer.h"
 

@@ -102,10 +102,14 @@ void EmfPlusPlayer::DrawString(unsigned flags, const LittleEndian& b) {
     // GDI+ leaves a sixth of an em free at either side of the layout rectangle.
     double left = x + em / 6;
     const char* anchor = "start";
-    if (format.align == 1) {
+    // Right-to-left strings start at the far side.
+    const std::uint32_t align = format.flags & 1 && format.align != 1
+                                    ? 2 - std::min<std::uint32_t>(format.align, 2)
+                                    : format.align;
+    if (align == 1) {
         left = x + w / 2;
         anchor = "middle";
-    } else if (format.align == 2) {
+    } else if (align == 2) {
         left = x + w - em / 6;
         anchor = "end";
     }
