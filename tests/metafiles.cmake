@@ -8,3 +8,12 @@ find_package(Qt6 REQUIRED COMPONENTS Svg)
 target_link_libraries(tst_metafiles PRIVATE lumbrik_pictures PkgConfig::SECCOMP Qt6::Svg)
 # The suite runs the real helper from the same folder.
 add_dependencies(tst_metafiles lumbrik-metafile)
+# The EMF+ player, played directly on the EMF+ records of generated files.
+set(metafile ${CMAKE_SOURCE_DIR}/pictures/metafile)
+target_sources(tst_metafiles PRIVATE ${metafile}/Decoded.cpp ${metafile}/EmfFrame.cpp
+  ${metafile}/EmfPlusPlayer.cpp ${metafile}/EmfPlusObjects.cpp ${metafile}/EmfPlusImages.cpp
+  ${metafile}/EmfPlusBoxes.cpp ${metafile}/EmfPlusState.cpp ${metafile}/EmfPlusGeometry.cpp
+  ${metafile}/EmfPlusDraw.cpp ${metafile}/EmfPlusStyle.cpp ${metafile}/EmfPlusText.cpp ${metafile}/SvgCanvas.cpp
+  ${metafile}/SvgText.cpp ${metafile}/Clip.cpp ${metafile}/SymbolFonts.cpp)
+find_package(Qt6 REQUIRED COMPONENTS Svg)
+target_link_libraries(tst_metafiles PRIVATE Qt6::Svg)

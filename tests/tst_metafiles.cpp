@@ -1,6 +1,7 @@
 // WMF and EMF pictures: natural sizes, renderings against committed references, drawing at
 // any size, and containment of the decoder process (bad files, crashes, hangs, overruns).
 #include "pictures/LoadPicture.h"
+#include "pictures/metafile/EmfPlusPlayer.h"
 #include "pictures/metafile/HelperProtocol.h"
 #include "pictures/metafile/MetafileDecoder.h"
 #include "pictures/metafile/Seal.h"
@@ -139,6 +140,40 @@ QByteArray WithRecords(const char* name, const QByteArray& record, int count, in
     QByteArray bytes = ReadData(name);
     bytes.insert(bytes.size() - endSize, record.repeated(count));
     return bytes;
+}
+
+// The EMF+ records of an EMF file played as the EMF player hands them over, comment by comment;
+// GDI rectangles met on the way noted as drawn (+) or left to EMF+ (-).
+struct EmfPlusPlayed {
+    QImage image;
+    std::size_t skipped = 0;
+    QString gdi;
+};
+
+EmfPlusPlayed PlayEmfPlus(const QByteArray& file) {
+    using namespace pictures::metafile;
+    const auto bytes = std::span(reinterpret_cast<const unsigned char*>(file.data()), file.size());
+    const EmfHeader header = ReadEmfHeader(bytes);
+    SvgCanvas canvas(AnswerBudget(bytes.size()));
+    canvas.SetSize(double(header.frame.Width()), double(header.frame.Height()));
+    EmfPlusPlayer player(canvas, header);
+    EmfPlusPlayed played;
+    const auto u32 = [&](std::size_t at) { return qFromLittleEndian<quint32>(bytes.data() + at); };
+    for (std::size_t at = 0, size = 0; at + 8 <= bytes.size(); at += size) {
+        size = u32(at + 4);
+        if (size < 8 || size > bytes.size() - at)
+            break;
+        if (u32(at) == 70 && size >= 16 && u32(at + 12) == 0x2B464D45 && u32(at + 8) <= size - 12)
+            player.Play(bytes.subspan(at + 16, u32(at + 8) - 4));
+        else if (u32(at) == 43)
+            played.gdi += player.GdiDraws() ? '+' : '-';
+    }
+    played.skipped = player.Skipped();
+    played.image = QImage(480, 288, QImage::Format_ARGB32);
+    played.image.fill(Qt::white);
+    QPainter painter(&played.image);
+    QSvgRenderer(QByteArray::fromStdString(canvas.TakeDocument())).render(&painter);
+    return played;
 }
 
 } // namespace
@@ -501,6 +536,59 @@ private slots:
             for (const auto& n : number.globalMatch(attribute.captured(1)))
                 farthest = std::max(farthest, std::abs(n.captured().toDouble()));
         QVERIFY2(farthest <= 3 * side, qPrintable(QString("%1 of %2").arg(farthest).arg(side)));
+    }
+
+    // EMF+ records draw, in their own state, while the GDI records they stand in for do not;
+    // records that cannot be read are skipped, and nothing read wrongly draws magenta.
+    void emfPlusRecordsPlay_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<QString>("gdi");
+        QTest::addColumn<QStringList>("probes"); // "x,y #rrggbb" of the 480 x 288 drawing
+        QTest::newRow("dual") << "emfplus-dual.emf" << 0 << "-+-"
+                              << QStringList{"80,50 #3090d0",    // filled ellipse
+                                             "40,200 #f8f4e8",   // cleared, outside the path
+                                             "60,250 #da615e",   // path subpath, brush alpha
+                                             "360,45 #b4a830",   // hatch as a tint
+                                             "240,200 #208080",  // rotated about its origin
+                                             "110,262 #f8f4e8",  // outside the container's clip
+                                             "150,262 #e08020",  // inside it
+                                             "403,203 #8c9ae4",  // image pixel over background
+                                             "305,215 #205e62",  // tiled gradient, halfway
+                                             "250,265 #600060",  // texture as its average
+                                             "310,261 #6b81d5"}; // path gradient, outer part
+        QTest::newRow("emf+ only")
+            << "emfplus-only.emf" << 0 << ""
+            << QStringList{"3,3 #ffffff",     "420,60 #3060c0",
+                           "360,120 #30a060", "140,262 #206020",
+                           "100,262 #ffffff", "389,245 #28c85a"}; // a PNG's corner pixel
+        QTest::newRow("records past their comment")
+            << "emfplus-past-comment.emf" << 2 << "" << QStringList{"100,60 #20a020"};
+        // Cut near the frame, shapes look as they would whole: four ellipses larger than the
+        // picture tint it.
+        QTest::newRow("shapes reaching far outside")
+            << "emfplus-far-corners.emf" << 0 << "" << QStringList{"3,3 #a3d8e5", "35,30 #78786e"};
+        QTest::newRow("bad objects") << "emfplus-bad-objects.emf" << 14 << ""
+                                     << QStringList{"42,132 #20a020", "427,132 #20a020"};
+    }
+
+    void emfPlusRecordsPlay() {
+        QFETCH(QString, file);
+        QFETCH(int, skipped);
+        QFETCH(QString, gdi);
+        QFETCH(QStringList, probes);
+        const EmfPlusPlayed played = PlayEmfPlus(ReadData(file));
+        QCOMPARE(int(played.skipped), skipped);
+        QCOMPARE(played.gdi, gdi);
+        for (const QString& probe : probes) {
+            const QStringList parts = probe.split(QRegularExpression("[ ,]"));
+            const QRgb pixel = played.image.pixel(parts[0].toInt(), parts[1].toInt());
+            QVERIFY2(Distance(pixel, QColor(parts[2]).rgba()) < 24,
+                     qPrintable(probe + " is " + QColor(pixel).name()));
+        }
+        for (int y = 0; y < played.image.height(); ++y)
+            for (int x = 0; x < played.image.width(); ++x)
+                QVERIFY(Distance(played.image.pixel(x, y), 0xffff00ff) > 60);
     }
 
     // Symbol fonts place their own glyphs at the codes of a code page; their text reads as

@@ -1,0 +1,23 @@
+// Sets of non-overlapping boxes, the form EMF+ regions and clips take here: combined by the
+// region combine modes, with a bounded number of boxes.
+#pragma once
+
+#include "pictures/metafile/Clip.h"
+
+#include <vector>
+
+namespace pictures::metafile {
+
+using Boxes = std::vector<Box>;
+
+// Farther than any drawing reaches: the infinite region.
+inline const Box kWholePlane{-1e15, -1e15, 1e15, 1e15};
+
+// The combine modes: replace, intersect, union, xor, exclude, complement. Unknown modes
+// replace. Past a few hundred boxes the result is the bounding box of them.
+Boxes CombineBoxes(const Boxes& current, const Boxes& with, unsigned mode);
+
+// The smallest box holding all, or nothing when there are none.
+bool BoundsOf(const Boxes& boxes, Box* bounds);
+
+} // namespace pictures::metafile
