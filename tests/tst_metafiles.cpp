@@ -219,6 +219,14 @@ private slots:
             << "emf-glyph-indices.emf" << QSizeF(10000, 6000);
         // A window of a few units and fonts of one unit, scaled up: not a thin strip.
         QTest::newRow("emf of tiny logical units") << "emf-tiny-units.emf" << QSizeF(10000, 6000);
+        // EMF+ draws; the GDI stand-ins do not, the GDI records after a GetDC do.
+        QTest::newRow("emf+ dual") << "emfplus-dual.emf" << QSizeF(12700, 7620);
+        QTest::newRow("emf+ only") << "emfplus-only.emf" << QSizeF(12700, 7620);
+        QTest::newRow("emf+ records past their comment")
+            << "emfplus-past-comment.emf" << QSizeF(12700, 7620);
+        QTest::newRow("emf+ bad objects") << "emfplus-bad-objects.emf" << QSizeF(12700, 7620);
+        QTest::newRow("emf+ shapes reaching far outside")
+            << "emfplus-far-corners.emf" << QSizeF(12700, 7620);
     }
 
     void rendersLikeReference() {
@@ -274,6 +282,11 @@ private slots:
                    ">B</text><text x='880' y='300' "
                    "text-anchor='start'" +
                    font + ">.</text>";
+        // A writer's ligature: the first letter has its advance, the next none.
+        QTest::newRow("letter of no advance after one of all of it")
+            << "<text x='100 400 400' y='300' text-anchor='start'" + font + ">HIC</text>"
+            << "<text x='100' y='300' text-anchor='start'" + font +
+                   ">HI</text><text x='400' y='300' text-anchor='start'" + font + ">C</text>";
         // Letters that join are shaped together, wherever the run puts them.
         QTest::newRow("joining letters placed one by one")
             << "<text x='100 300 500 700' y='300' text-anchor='start'" + font +
@@ -513,6 +526,8 @@ private slots:
             << "emf-far-corners.emf" << 220 << 5.0;
         QTest::newRow("emf text with huge spacing") << "emf-glyph-indices.emf" << 12 << 2.0;
         QTest::newRow("busy emf drawing") << "big-libreoffice.emf" << 6000 << 2.0;
+        QTest::newRow("emf+ shapes reaching far outside")
+            << "emfplus-far-corners.emf" << 420 << 4.0;
     }
 
     void answerStaysSmallAndNearItsFrame() {

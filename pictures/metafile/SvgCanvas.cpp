@@ -93,7 +93,8 @@ void SvgCanvas::AddGlyphs(const Glyphs& g) {
         const double along = (g.x - run_->x0) * run_->dirX + (g.y - run_->y0) * run_->dirY;
         const double across = (g.y - run_->y0) * run_->dirX - (g.x - run_->x0) * run_->dirY;
         const double step = along - run_->last;
-        if (std::abs(across) < 0.05 * g.fontSize && step > 0.05 * g.fontSize && step < g.fontSize) {
+        // A glyph of no advance is a writer's ligature part or a mark; it stays in the run.
+        if (std::abs(across) < 0.05 * g.fontSize && step >= 0 && step < g.fontSize) {
             run_->xs += " " + Num(run_->x0 + along);
             run_->text += text;
             run_->last = along;

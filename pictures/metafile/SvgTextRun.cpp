@@ -76,10 +76,18 @@ bool DrawPlaced(QPainter& painter, const TextRun& run, const QFont& font, double
     if (!raw.isValid() || glyphs.size() != qsizetype(run.xs.size()) ||
         std::find(glyphs.begin(), glyphs.end(), 0u) != glyphs.end())
         return false;
+    // Writers that shape a ligature give its first character the whole advance and the others
+    // none: those others follow the glyph before at its own advance, not overlap the next one.
+    const QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs);
     QList<QPointF> positions;
     positions.reserve(glyphs.size());
-    for (const double x : run.xs)
-        positions.append(QPointF((x - run.x) / scale, 0));
+    for (qsizetype k = 0; k < glyphs.size(); ++k) {
+        double x = (run.xs[k] - run.x) / scale;
+        const bool noAdvance = k + 1 < glyphs.size() && run.xs[k + 1] == run.xs[k];
+        if (k > 0 && noAdvance && !QChar::isMark(characters[k]))
+            x = std::min(x, positions.back().x() + advances[k - 1].x());
+        positions.append(QPointF(x, 0));
+    }
     QGlyphRun glyphRun;
     glyphRun.setRawFont(raw);
     glyphRun.setGlyphIndexes(glyphs);
