@@ -14,6 +14,4 @@ target_sources(tst_metafiles PRIVATE ${metafile}/Decoded.cpp ${metafile}/EmfFram
   ${metafile}/EmfPlusPlayer.cpp ${metafile}/EmfPlusObjects.cpp ${metafile}/EmfPlusImages.cpp
   ${metafile}/EmfPlusBoxes.cpp ${metafile}/EmfPlusState.cpp ${metafile}/EmfPlusGeometry.cpp
   ${metafile}/EmfPlusDraw.cpp ${metafile}/EmfPlusStyle.cpp ${metafile}/EmfPlusText.cpp ${metafile}/SvgCanvas.cpp
-  ${metafile}/SvgText.cpp ${metafile}/Clip.cpp ${metafile}/SymbolFonts.cpp)
-find_package(Qt6 REQUIRED COMPONENTS Svg)
-target_link_libraries(tst_metafiles PRIVATE Qt6::Svg)
+  ${metafile}/SvgText.cpp ${metafile}/Clip.cpp ${metafile}/SymbolFonts.cpp ${metafile}/Charsets.cpp)

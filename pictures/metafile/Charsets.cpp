@@ -105,4 +105,38 @@ std::string CodePages::ToUtf8(std::string_view text, unsigned charset) const {
     return out;
 }
 
+std::string Utf16ToUtf8(std::span<const unsigned char> bytes, bool stopAtZero) {
+    std::string out;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t c = bytes[i] | bytes[i + 1] << 8;
+        if (c == 0 && stopAtZero)
+            break;
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+            const std::uint32_t low = bytes[i + 2] | bytes[i + 3] << 8;
+            if (low < 0xDC00 || low >= 0xE000)
+                continue;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            continue;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 } // namespace pictures::metafile

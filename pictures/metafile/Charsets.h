@@ -4,6 +4,7 @@
 
 #include <iconv.h>
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,5 +27,9 @@ public:
 private:
     std::vector<std::pair<const char*, iconv_t>> converters_;
 };
+
+// UTF-16 little-endian to UTF-8, up to a terminating zero when `stopAtZero`; unpaired
+// surrogates are dropped.
+std::string Utf16ToUtf8(std::span<const unsigned char> bytes, bool stopAtZero = true);
 
 } // namespace pictures::metafile

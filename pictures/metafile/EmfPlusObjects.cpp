@@ -2,6 +2,7 @@
 // string formats.
 #include "pictures/metafile/EmfPlusObjects.h"
 
+#include "pictures/metafile/Charsets.h"
 #include "pictures/metafile/EmfPlusBoxes.h"
 
 #include <algorithm>
@@ -236,40 +237,7 @@ EmfPlusFont ReadFont(const LittleEndian& b) {
 } // namespace
 
 std::string ReadUtf16(const LittleEndian& b, std::size_t at, std::size_t count, bool toNul) {
-    b.Span(at, count * 2);
-    std::string out;
-    const auto put = [&out](std::uint32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t c = b.U16(at + 2 * i);
-        if (c == 0 && toNul)
-            break;
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < count) {
-            const std::uint32_t low = b.U16(at + 2 * i + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                put(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        put(c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
-    }
-    return out;
+    return Utf16ToUtf8(b.Span(at, count * 2), toNul);
 }
 
 EmfPlusBrush ReadEmfPlusBrush(const LittleEndian& b, std::size_t at) {

@@ -3,6 +3,7 @@
 // object table and SaveDC stack those live in. Records that only change this state play here.
 #pragma once
 
+#include "pictures/metafile/Charsets.h"
 #include "pictures/metafile/Clip.h"
 #include "pictures/metafile/Dib.h"
 #include "pictures/metafile/EmfFrame.h"
@@ -117,8 +118,5 @@ private:
 
 // A box in document units holding the logical rectangle's corners.
 Box DocumentBox(const Affine& toDocument, double x0, double y0, double x1, double y1);
-
-// UTF-16 little-endian to UTF-8, up to a terminating zero; unpaired surrogates are dropped.
-std::string Utf16ToUtf8(std::span<const unsigned char> bytes);
 
 } // namespace pictures::metafile
