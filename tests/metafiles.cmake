@@ -12,6 +12,6 @@ add_dependencies(tst_metafiles lumbrik-metafile)
 set(metafile ${CMAKE_SOURCE_DIR}/pictures/metafile)
 target_sources(tst_metafiles PRIVATE ${metafile}/Decoded.cpp ${metafile}/EmfFrame.cpp
   ${metafile}/EmfPlusPlayer.cpp ${metafile}/EmfPlusObjects.cpp ${metafile}/EmfPlusImages.cpp
-  ${metafile}/EmfPlusBoxes.cpp ${metafile}/EmfPlusState.cpp ${metafile}/EmfPlusGeometry.cpp
+  ${metafile}/Boxes.cpp ${metafile}/EmfPlusState.cpp ${metafile}/EmfPlusGeometry.cpp
   ${metafile}/EmfPlusDraw.cpp ${metafile}/EmfPlusStyle.cpp ${metafile}/EmfPlusText.cpp ${metafile}/SvgCanvas.cpp
   ${metafile}/SvgText.cpp ${metafile}/Clip.cpp ${metafile}/SymbolFonts.cpp ${metafile}/Charsets.cpp)

@@ -28,6 +28,9 @@ private:
     std::vector<std::pair<const char*, iconv_t>> converters_;
 };
 
+// Appends the code point, encoded as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-16 little-endian to UTF-8, up to a terminating zero when `stopAtZero`; unpaired
 // surrogates are dropped.
 std::string Utf16ToUtf8(std::span<const unsigned char> bytes, bool stopAtZero = true);

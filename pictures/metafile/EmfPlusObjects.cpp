@@ -3,7 +3,7 @@
 #include "pictures/metafile/EmfPlusObjects.h"
 
 #include "pictures/metafile/Charsets.h"
-#include "pictures/metafile/EmfPlusBoxes.h"
+#include "pictures/metafile/Boxes.h"
 
 #include <algorithm>
 #include <array>

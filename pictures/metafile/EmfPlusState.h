@@ -2,7 +2,7 @@
 // Save/Restore and containers push it on.
 #pragma once
 
-#include "pictures/metafile/EmfPlusBoxes.h"
+#include "pictures/metafile/Boxes.h"
 
 #include <cstddef>
 #include <cstdint>

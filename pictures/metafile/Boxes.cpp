@@ -1,11 +1,11 @@
-#include "pictures/metafile/EmfPlusBoxes.h"
+#include "pictures/metafile/Boxes.h"
 
 #include <algorithm>
 
 namespace pictures::metafile {
 namespace {
 
-constexpr std::size_t kMaxBoxes = 256;
+constexpr std::size_t kMaxBoxes = 1000;
 
 bool Empty(const Box& b) {
     return !(b.x0 < b.x1 && b.y0 < b.y1);
@@ -58,6 +58,14 @@ Boxes Unite(const Boxes& a, const Boxes& b) {
 }
 
 } // namespace
+
+Boxes Disjoint(const Boxes& boxes) {
+    Boxes out;
+    for (const Box& b : boxes)
+        if (!Empty(b))
+            out = Unite(out, {b});
+    return out;
+}
 
 bool BoundsOf(const Boxes& boxes, Box* bounds) {
     if (boxes.empty())
