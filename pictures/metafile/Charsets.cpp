@@ -7,8 +7,6 @@
 namespace pictures::metafile {
 namespace {
 
-constexpr const char* kUtf16 = "UTF-16LE";
-
 const char* CodepageOf(unsigned charset) {
     switch (charset) {
     case 77:
@@ -56,7 +54,6 @@ const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 CodePages::CodePages() {
     for (const unsigned charset : kCharsets)
         converters_.emplace_back(CodepageOf(charset), iconv_open("UTF-8", CodepageOf(charset)));
-    converters_.emplace_back(kUtf16, iconv_open("UTF-8", kUtf16));
 }
 
 CodePages::~CodePages() {

@@ -14,7 +14,7 @@ namespace pictures::metafile {
 
 class CodePages {
 public:
-    // Opens the converters of every character set metafiles use, and a UTF-16 one.
+    // Opens the converters of every character set metafiles use.
     CodePages();
     ~CodePages();
     CodePages(const CodePages&) = delete;
