@@ -9,6 +9,17 @@
 #include <utility>
 
 namespace pictures::metafile {
+namespace {
+
+// Appends the path data of a polyline, closed or not.
+void WritePath(const std::vector<Point>& line, bool close, std::string& d) {
+    for (std::size_t i = 0; i < line.size(); ++i)
+        d += (i == 0 ? "M" : " ") + Num(line[i].x) + "," + Num(line[i].y);
+    if (close && !line.empty())
+        d += "Z";
+}
+
+} // namespace
 
 void SvgCanvas::SetSize(double width, double height) {
     width_ = width;
@@ -23,22 +34,15 @@ Box SvgCanvas::Margin() const {
 
 std::string SvgCanvas::PathData(const std::vector<Point>& points, bool closed) const {
     const Box margin = Margin();
-    const auto write = [](const std::vector<Point>& line, bool close) {
-        std::string d;
-        for (const Point& p : line) {
-            d += d.empty() ? 'M' : ' ';
-            d += Num(p.x) + "," + Num(p.y);
-        }
-        return close && !d.empty() ? d + "Z" : d;
-    };
+    std::string d;
     if (std::all_of(points.begin(), points.end(),
                     [&margin](const Point& p) { return margin.Contains(p); }))
-        return write(points, closed);
-    if (closed)
-        return write(ClipPolygon(points, margin), true);
-    std::string d;
-    for (const std::vector<Point>& part : ClipPolyline(points, margin))
-        d += write(part, false);
+        WritePath(points, closed, d);
+    else if (closed)
+        WritePath(ClipPolygon(points, margin), true, d);
+    else
+        for (const std::vector<Point>& part : ClipPolyline(points, margin))
+            WritePath(part, false, d);
     return d;
 }
 
@@ -134,22 +138,16 @@ bool SvgCanvas::Clips(const Box& bounds) const {
 
 void SvgCanvas::AddClippedShape(const std::vector<std::vector<Point>>& rings, bool closed,
                                 const std::string& fill, const std::string& stroke) {
-    const auto write = [](const std::vector<Point>& line, bool close, std::string& d) {
-        for (std::size_t i = 0; i < line.size(); ++i)
-            d += (i == 0 ? "M" : " ") + Num(line[i].x) + "," + Num(line[i].y);
-        if (close && !line.empty())
-            d += "Z";
-    };
     std::string area, outline;
     for (const Box& box : clip_) {
         for (const std::vector<Point>& ring : rings) {
             if (closed)
-                write(ClipPolygon(ring, box), true, area);
+                WritePath(ClipPolygon(ring, box), true, area);
             std::vector<Point> line = ring;
             if (closed && !ring.empty())
                 line.push_back(ring.front());
             for (const std::vector<Point>& part : ClipPolyline(line, box))
-                write(part, false, outline);
+                WritePath(part, false, outline);
         }
     }
     if (!area.empty() && fill != " fill=\"none\"")
