@@ -195,10 +195,6 @@ std::vector<Point> WmfDevice::DocPoints(const wmfD_Coord* points, unsigned count
     return doc;
 }
 
-std::string WmfDevice::PathOf(const wmfD_Coord* points, unsigned count, bool closed) const {
-    return svg_.PathData(DocPoints(points, count), closed);
-}
-
 bool WmfDevice::DrawnClipped(const std::vector<std::vector<Point>>& rings, bool closed,
                              const std::string& fill, const std::string& stroke) {
     Box bounds{1e300, 1e300, -1e300, -1e300};
@@ -295,38 +291,37 @@ void WmfDevice::Ellipse(wmfDrawArc_t* a) {
              "/>\n");
 }
 
+void WmfDevice::AddPath(const std::vector<std::vector<Point>>& rings, bool closed,
+                        const std::string& fill, const std::string& stroke) {
+    if (DrawnClipped(rings, closed, fill, stroke))
+        return;
+    std::string d;
+    for (const std::vector<Point>& ring : rings)
+        d += svg_.PathData(ring, closed);
+    if (!d.empty())
+        svg_.Add("<path d=\"" + d + "\"" + fill + stroke + "/>\n");
+}
+
 void WmfDevice::Line(wmfDrawLine_t* l) {
     Frame(l->dc);
     if (!TO_DRAW(l))
         return;
     const wmfD_Coord ends[] = {l->from, l->to};
-    if (DrawnClipped({DocPoints(ends, 2)}, false, " fill=\"none\"", Stroke(l->dc)))
-        return;
-    const std::string d = PathOf(ends, 2, false);
-    if (!d.empty())
-        svg_.Add("<path d=\"" + d + "\" fill=\"none\"" + Stroke(l->dc) + "/>\n");
+    AddPath({DocPoints(ends, 2)}, false, " fill=\"none\"", Stroke(l->dc));
 }
 
 void WmfDevice::PolyLine(wmfPolyLine_t* p) {
     Frame(p->dc);
     if (p->count < 2 || !p->pt || !TO_DRAW(p))
         return;
-    if (DrawnClipped({DocPoints(p->pt, p->count)}, false, " fill=\"none\"", Stroke(p->dc)))
-        return;
-    const std::string d = PathOf(p->pt, p->count, false);
-    if (!d.empty())
-        svg_.Add("<path d=\"" + d + "\" fill=\"none\"" + Stroke(p->dc) + "/>\n");
+    AddPath({DocPoints(p->pt, p->count)}, false, " fill=\"none\"", Stroke(p->dc));
 }
 
 void WmfDevice::Polygon(wmfPolyLine_t* p) {
     Frame(p->dc);
     if (p->count < 2 || !p->pt || (!TO_FILL(p) && !TO_DRAW(p)))
         return;
-    if (DrawnClipped({DocPoints(p->pt, p->count)}, true, Fill(p->dc), Stroke(p->dc)))
-        return;
-    const std::string d = PathOf(p->pt, p->count, true);
-    if (!d.empty())
-        svg_.Add("<path d=\"" + d + "\"" + Fill(p->dc) + Stroke(p->dc) + "/>\n");
+    AddPath({DocPoints(p->pt, p->count)}, true, Fill(p->dc), Stroke(p->dc));
 }
 
 void WmfDevice::PolyPolygon(wmfPolyPoly_t* p) {
@@ -337,15 +332,7 @@ void WmfDevice::PolyPolygon(wmfPolyPoly_t* p) {
     for (unsigned n = 0; n < p->npoly; ++n)
         if (p->pt[n] && p->count[n] >= 2)
             rings.push_back(DocPoints(p->pt[n], p->count[n]));
-    if (DrawnClipped(rings, true, Fill(p->dc), Stroke(p->dc)))
-        return;
-    std::string d;
-    for (unsigned n = 0; n < p->npoly; ++n) {
-        if (p->pt[n] && p->count[n] >= 2)
-            d += PathOf(p->pt[n], p->count[n], true);
-    }
-    if (!d.empty())
-        svg_.Add("<path d=\"" + d + "\"" + Fill(p->dc) + Stroke(p->dc) + "/>\n");
+    AddPath(rings, true, Fill(p->dc), Stroke(p->dc));
 }
 
 void WmfDevice::Rectangle(wmfDrawRectangle_t* r) {

@@ -73,11 +73,13 @@ private:
     double X(double x) const { return (x - frame_->x0) * sx_; }
     double Y(double y) const { return (y - frame_->y0) * sy_; }
     std::string P(double x, double y) const { return Num(X(x)) + "," + Num(Y(y)); }
-    std::string PathOf(const wmfD_Coord* points, unsigned count, bool closed) const;
     std::vector<Point> DocPoints(const wmfD_Coord* points, unsigned count) const;
     // Under a clipping region that cuts them, shapes are drawn cut (true); else not at all.
     bool DrawnClipped(const std::vector<std::vector<Point>>& rings, bool closed,
                       const std::string& fill, const std::string& stroke);
+    // A path of the rings, cut to the clipping region when it cuts them.
+    void AddPath(const std::vector<std::vector<Point>>& rings, bool closed, const std::string& fill,
+                 const std::string& stroke);
     // A rectangle given by device corners, in any order.
     void RectElement(double x0, double y0, double x1, double y1, const std::string& style) {
         svg_.AddRect(X(x0), Y(y0), X(x1), Y(y1), style);
