@@ -248,12 +248,13 @@ void WmfDevice::Arc(wmfDrawArc_t* a, int kind) {
     double sweep = endAngle - startAngle;
     if (sweep <= 0)
         sweep += 2 * std::numbers::pi;
+    const std::string fillStyle = fill ? Fill(a->dc) : std::string(" fill=\"none\"");
+    const std::string stroke = Stroke(a->dc);
     {
         std::vector<Point> ring = EllipseArc(X(cx), Y(cy), rx * sx_, ry * sy_, startAngle, sweep);
         if (kind == 1)
             ring.push_back({X(cx), Y(cy)});
-        if (DrawnClipped({ring}, kind != 0, fill ? Fill(a->dc) : std::string(" fill=\"none\""),
-                         Stroke(a->dc)))
+        if (DrawnClipped({ring}, kind != 0, fillStyle, stroke))
             return;
     }
     const double sx = cx + rx * std::cos(startAngle), sy = cy + ry * std::sin(startAngle);
@@ -271,24 +272,23 @@ void WmfDevice::Arc(wmfDrawArc_t* a, int kind) {
         d += "L" + P(cx, cy) + "Z";
     else if (kind == 2)
         d += "Z";
-    svg_.Add("<path d=\"" + d + "\"" + (fill ? Fill(a->dc) : std::string(" fill=\"none\"")) +
-             Stroke(a->dc) + "/>\n");
+    svg_.Add("<path d=\"" + d + "\"" + fillStyle + stroke + "/>\n");
 }
 
 void WmfDevice::Ellipse(wmfDrawArc_t* a) {
     Frame(a->dc);
     if (!TO_FILL(a) && !TO_DRAW(a))
         return;
+    const std::string fill = Fill(a->dc), stroke = Stroke(a->dc);
     if (DrawnClipped({EllipseArc(X((a->TL.x + a->BR.x) / 2), Y((a->TL.y + a->BR.y) / 2),
                                  std::abs(a->BR.x - a->TL.x) / 2 * sx_,
                                  std::abs(a->BR.y - a->TL.y) / 2 * sy_, 0, 2 * std::numbers::pi)},
-                     true, Fill(a->dc), Stroke(a->dc)))
+                     true, fill, stroke))
         return;
     svg_.Add("<ellipse cx=\"" + Num(X((a->TL.x + a->BR.x) / 2)) + "\" cy=\"" +
              Num(Y((a->TL.y + a->BR.y) / 2)) + "\" rx=\"" +
              Num(std::abs(a->BR.x - a->TL.x) / 2 * sx_) + "\" ry=\"" +
-             Num(std::abs(a->BR.y - a->TL.y) / 2 * sy_) + "\"" + Fill(a->dc) + Stroke(a->dc) +
-             "/>\n");
+             Num(std::abs(a->BR.y - a->TL.y) / 2 * sy_) + "\"" + fill + stroke + "/>\n");
 }
 
 void WmfDevice::AddPath(const std::vector<std::vector<Point>>& rings, bool closed,
@@ -340,9 +340,10 @@ void WmfDevice::Rectangle(wmfDrawRectangle_t* r) {
     if (!TO_FILL(r) && !TO_DRAW(r))
         return;
     const double x0 = X(r->TL.x), y0 = Y(r->TL.y), x1 = X(r->BR.x), y1 = Y(r->BR.y);
-    if (DrawnClipped({{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}}, true, Fill(r->dc), Stroke(r->dc)))
+    const std::string fill = Fill(r->dc), stroke = Stroke(r->dc);
+    if (DrawnClipped({{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}}, true, fill, stroke))
         return;
-    std::string style = Fill(r->dc) + Stroke(r->dc);
+    std::string style = fill + stroke;
     if (r->width > 0 || r->height > 0)
         style = " rx=\"" + Num(std::abs(r->width) / 2 * sx_) + "\" ry=\"" +
                 Num(std::abs(r->height) / 2 * sy_) + "\"" + style;
