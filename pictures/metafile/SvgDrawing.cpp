@@ -115,8 +115,10 @@ bool SvgDrawing::Split(const QByteArray& svg) {
                 // The attribute as written, in either quotes, replaced when found once.
                 qsizetype at = -1, length = 0;
                 for (const QChar quote : {u'"', u'\''}) {
+                    if (!cut)
+                        break; // most paths have no tall edge: nothing to look for
                     const QString written = QStringLiteral("d=") + quote + QLatin1String(d) + quote;
-                    if (cut && element.count(written) == 1) {
+                    if (element.count(written) == 1) {
                         at = element.indexOf(written);
                         length = written.size();
                     }
