@@ -27,6 +27,7 @@ struct Rect {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     double Width() const { return x1 - x0; }
     double Height() const { return y1 - y0; }
+    bool operator==(const Rect&) const = default;
     Rect Normalized() const {
         return {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
     }

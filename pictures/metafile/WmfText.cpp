@@ -73,9 +73,7 @@ void WmfDevice::Text(wmfDrawText_t* t) {
 
     if (t->flags & ETO_OPAQUE) {
         const Rect r = Rect{t->TL.x, t->TL.y, t->BR.x, t->BR.y}.Normalized();
-        if (r.IsUsable() &&
-            (!lastOpaqueBox_ || lastOpaqueBox_->x0 != r.x0 || lastOpaqueBox_->y0 != r.y0 ||
-             lastOpaqueBox_->x1 != r.x1 || lastOpaqueBox_->y1 != r.y1)) {
+        if (r.IsUsable() && lastOpaqueBox_ != r) {
             RectElement(r.x0, r.y0, r.x1, r.y1,
                         " fill=\"" + Color(state_.Current().bkColor) + "\" stroke=\"none\"");
             lastOpaqueBox_ = r;
