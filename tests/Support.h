@@ -76,6 +76,13 @@ void Column(const char* column, std::initializer_list<std::pair<const char*, T>>
         QTest::newRow(name) << value;
 }
 
+// A text column whose values name its rows.
+inline void Column(const char* column, std::initializer_list<const char*> values) {
+    QTest::addColumn<QString>(column);
+    for (const char* value : values)
+        QTest::newRow(value) << QString(value);
+}
+
 // Counts the events of one type that reach a widget; `spontaneous` false leaves out those the
 // window system sends.
 class EventCounter : public QObject {

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <cstdio>
@@ -78,16 +79,9 @@ QByteArray WithExifOrientation(const QByteArray& jpeg, int orientation, quint16 
     return jpeg.left(2) + "\xFF\xE1" + char(length >> 8) + char(length) + payload + jpeg.mid(2);
 }
 
-quint32 LeField(const QByteArray& bytes, qsizetype at, int size) {
-    quint32 value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | quint8(bytes.at(at + i));
-    return value;
-}
-
 QByteArray QtBmp(const QImage& image, int bits) {
     const QByteArray bytes = Encode(image, "bmp");
-    if (LeField(bytes, 28, 2) != quint32(bits))
+    if (qFromLittleEndian<quint16>(bytes.constData() + 28) != bits)
         qFatal("Qt did not write a %d-bit BMP", bits);
     return bytes;
 }
@@ -213,7 +207,9 @@ QByteArray IcoOf(const QList<std::pair<QImage, bool>>& images) {
     for (const auto& [image, png] : images) {
         const QByteArray single = Encode(image.convertToFormat(QImage::Format_ARGB32), "ico");
         const QByteArray body =
-            png ? Encode(image, "png") : single.mid(LeField(single, 18, 4), LeField(single, 14, 4));
+            png ? Encode(image, "png")
+                : single.mid(qFromLittleEndian<quint32>(single.constData() + 18),
+                             qFromLittleEndian<quint32>(single.constData() + 14));
         directory += single.mid(6, 8) + // width, height, colours, reserved, planes, bits
                      Le(quint32(body.size()), quint32(6 + 16 * images.size() + bodies.size()));
         bodies += body;

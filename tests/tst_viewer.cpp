@@ -87,13 +87,6 @@ void ClickOn(QWidget* widget, std::optional<QPoint> at = {}, bool twice = false)
           : QTest::mouseClick(window, Qt::LeftButton, {}, inWindow);
 }
 
-// A table of one text column whose values name its rows.
-void Ways(const char* column, std::initializer_list<const char*> values) {
-    QTest::addColumn<QString>(column);
-    for (const char* value : values)
-        QTest::newRow(value) << QString(value);
-}
-
 } // namespace
 
 class TestViewer : public QObject {
@@ -332,8 +325,8 @@ private slots:
         QCOMPARE(frmView->Timer1.Interval(), interval);
     }
 
-    // In a folder with one file every step shows that file again.
-    void oneFile_data() { Ways("keys", {"Right", "Left", "1"}); } // 1: a 1-second show's tick
+    // In a folder with one file every step shows that file again ("1": a 1-second show's tick).
+    void oneFile_data() { support::Column("keys", {"Right", "Left", "1"}); }
 
     void oneFile() {
         QFETCH(QString, keys);
@@ -347,7 +340,9 @@ private slots:
         QCOMPARE(FailureLine(), QString());
     }
 
-    void closing_data() { Ways("how", {"Escape", "picture", "band", "failure", "system", "busy"}); }
+    void closing_data() {
+        support::Column("how", {"Escape", "picture", "band", "failure", "system", "busy"});
+    }
 
     // Each way out brings the browser back with the file last shown selected; the show ends
     // with the window, and a reopened viewer starts Stopped. "busy": a tick comes due together
@@ -459,7 +454,7 @@ private slots:
 
     // Leaving while pictures are still being drawn and read ahead ends cleanly: the workers
     // deliver to no one, and a viewer opened again shows its picture.
-    void leavingWithWorkInFlight_data() { Ways("how", {"Escape", "unload"}); }
+    void leavingWithWorkInFlight_data() { support::Column("how", {"Escape", "unload"}); }
 
     void leavingWithWorkInFlight() {
         QFETCH(QString, how);

@@ -11,6 +11,9 @@ import struct
 import sys
 import zlib
 
+import writers
+from writers import f32, u32, utf16
+
 VERSION = 0xDBC01002
 MAGENTA = 0xFFFF00FF  # what a record read wrongly would draw
 
@@ -25,14 +28,9 @@ def rec(kind, flags=0, data=b''):
     return struct.pack('<HHII', kind, flags, 12 + len(data), len(data)) + data
 
 
-def f32(*values): return struct.pack('<%df' % len(values), *values)
-def u32(*values): return struct.pack('<%dI' % len(values), *values)
 def rectf(x, y, w, h): return f32(x, y, w, h)
 def points(pts): return b''.join(f32(x, y) for x, y in pts)
 def points16(pts): return b''.join(struct.pack('<hh', x, y) for x, y in pts)
-
-
-def utf16(text): return text.encode('utf-16-le')
 
 
 def obj(kind, slot, data, flags=0): return rec(0x4008, flags | kind << 8 | slot, data)
@@ -147,44 +145,33 @@ def region_union(a, b):
     return u32(VERSION, 2) + u32(2) + node(a) + node(b)
 
 
-class Emf:
+class Emf(writers.Emf):
     """An EMF of width x height pixels on a 96 dpi reference device, record by record."""
 
-    def __init__(self, width, height):
-        self.size = (width, height)
-        self.records = []
+    eof_size = 20
 
-    def emr(self, kind, body=b''):
-        body += b'\0' * (-len(body) % 4)
-        self.records.append(struct.pack('<II', kind, 8 + len(body)) + body)
+    def __init__(self, width, height):
+        super().__init__(px=(1920, 960), mm=(508, 254), size=(width, height))
 
     def emfplus(self, *records):
         data = b'EMF+' + b''.join(records)
-        self.emr(70, u32(len(data)) + data)
+        self.rec(70, u32(len(data)) + data)
 
-    def gdi_rect(self, colorref, rect):
+    def gdi_rect(self, rgb, rect):
         """A filled rectangle without outline, in a brush made, used and deleted here."""
-        self.emr(39, u32(1, 0, colorref, 0))  # CREATEBRUSHINDIRECT
-        self.emr(37, u32(1))  # SELECTOBJECT
-        self.emr(37, u32(0x80000008))  # SELECTOBJECT NULL_PEN
-        self.emr(43, struct.pack('<4i', *rect))  # RECTANGLE
-        self.emr(37, u32(0x80000000))  # SELECTOBJECT WHITE_BRUSH
-        self.emr(40, u32(1))  # DELETEOBJECT
+        brush = self.brush(rgb)
+        self.select(brush)
+        self.select(0x80000008)  # NULL_PEN
+        self.rect(*rect)
+        self.select(0x80000000)  # WHITE_BRUSH
+        self.delete(brush)
 
-    def write(self, name):
-        self.emr(14, u32(0, 16, 20))  # EOF
-        w, h = self.size
-        # 96 dpi: 480 pixels to 127 mm.
-        frame = (0, 0, w * 12700 // 480, h * 12700 // 480)
-        body = b''.join(self.records)
-        head = struct.pack('<II4i4iIIIIHHIII2i2iIII2i', 1, 108, 0, 0, w - 1, h - 1, *frame,
-                           0x464D4520, 0x10000, 108 + len(body), len(self.records) + 1, 2, 0,
-                           0, 0, 0, 1920, 960, 508, 254, 0, 0, 0, 508000, 254000)
-        with open(os.path.join(folder, name), 'wb') as out:
-            out.write(head + body)
+    def write(self, path):
+        self.handles = max(self.handles, 2)  # these files claim a table of two, objects or not
+        super().write(path)
 
 
-def dual():
+def dual(out):
     emf = Emf(480, 288)
     wave = [(20, 150), (60, 90), (100, 210), (140, 150), (180, 90), (220, 210), (260, 150)]
     types = [0] + [3] * 6
@@ -221,10 +208,10 @@ def dual():
         fill_rects(11, [(220, 250, 60, 30)], flags=0),
     )
     # Stand-ins for readers without EMF+: must not draw.
-    emf.gdi_rect(0x00FF00FF, (0, 0, 480, 288))
+    emf.gdi_rect((255, 0, 255), (0, 0, 480, 288))
     emf.emfplus(get_dc())
     # After GetDC, GDI records draw.
-    emf.gdi_rect(0x0000A000, (440, 250, 470, 280))
+    emf.gdi_rect((0, 160, 0), (440, 250, 470, 280))
     emf.emfplus(
         save(1), translate(240, 200), rotate(30),
         fill_rects(0xFF208080, [(-30, -10, 60, 20)]),
@@ -236,12 +223,12 @@ def dual():
         # Restored: no clip, no translation.
         draw_arc(8, 180, 180, (150, 240, 60, 40)),
     )
-    emf.gdi_rect(0x00FF00FF, (0, 0, 480, 288))
+    emf.gdi_rect((255, 0, 255), (0, 0, 480, 288))
     emf.emfplus(end_of_file())
-    emf.write('emfplus-dual.emf')
+    emf.write(out)
 
 
-def only():
+def only(out):
     """A bar chart in millimetres as a GDI+ program records it: objects reused slot by slot,
     records packed into comments of many records each."""
     emf = Emf(480, 288)
@@ -297,10 +284,10 @@ def only():
                 end_of_file()]
     for at in range(0, len(records), 16):
         emf.emfplus(*records[at:at + 16])
-    emf.write('emfplus-only.emf')
+    emf.write(out)
 
 
-def past_comment():
+def past_comment(out):
     emf = Emf(480, 288)
     emf.emfplus(header(True), clear(0xFFFFFFFF), fill_rects(0xFF20A020, [(20, 20, 200, 100)]))
     # Its size runs past the comment: it, and whatever follows it in the comment, is lost.
@@ -312,10 +299,10 @@ def past_comment():
     struct.pack_into('<I', bad, 8, 4096)
     emf.emfplus(bytes(bad), fill_rects(MAGENTA, [(0, 0, 480, 288)]))
     emf.emfplus(fill_ellipse(0xFF2040C0, (260, 120, 200, 140)), end_of_file())
-    emf.write('emfplus-past-comment.emf')
+    emf.write(out)
 
 
-def bad_objects():
+def bad_objects(out):
     emf = Emf(480, 288)
     good = lambda n: fill_rects(0xFF20A020, [(20 + n * 55, 110, 45, 45)])
     cover = fill_rects(9, [(0, 0, 480, 288)], flags=0)
@@ -337,10 +324,10 @@ def bad_objects():
         obj(BRUSH, 7, solid(MAGENTA)), draw_path(10, 7), good(6),  # a brush is no pen
         obj(FONT, 8, font(20, 'DejaVu Sans')[:20]), draw_string(8, MAGENTA, 99, 'x', (0, 0, 480, 288)),
         good(7), end_of_file())
-    emf.write('emfplus-bad-objects.emf')
+    emf.write(out)
 
 
-def far_corners():
+def far_corners(out):
     """Squares with thin spikes to corners millions of pixels away, lines and Béziers reaching
     as far, and a few ellipses far larger than the picture."""
     emf = Emf(480, 288)
@@ -360,12 +347,10 @@ def far_corners():
     for at in range(0, len(records), 50):
         emf.emfplus(*records[at:at + 50])
     emf.emfplus(end_of_file())
-    emf.write('emfplus-far-corners.emf')
+    emf.write(out)
 
 
-folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-dual()
-only()
-past_comment()
-bad_objects()
-far_corners()
+if __name__ == '__main__':
+    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    for make in (dual, only, past_comment, bad_objects, far_corners):
+        make(os.path.join(folder, 'emfplus-' + make.__name__.replace('_', '-') + '.emf'))
