@@ -1,13 +1,16 @@
 // What the benchmarks share: a clock, the median, a picture that compresses like a photo, the
-// command line's counts and the offscreen screen.
+// command line's counts, the offscreen screen and a key pressed in a window.
 #pragma once
 
+#include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
 #include <QRandomGenerator>
 #include <QSize>
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <algorithm>
 #include <chrono>
@@ -71,6 +74,16 @@ inline bool UseOffscreenScreen(const QTemporaryDir& dir) {
     file.close();
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
     return true;
+}
+
+// The Right key as the window system delivers it to `window`: to its focus widget, if it has one.
+inline void PressRight(QWidget* window) {
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* target = focus && focus->window() == window ? focus : window;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
 }
 
 } // namespace bench

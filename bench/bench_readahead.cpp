@@ -17,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -54,16 +53,6 @@ protected:
         return false;
     }
 };
-
-void PressRight() {
-    QWidget* window = frmView->window();
-    QWidget* focus = QApplication::focusWidget();
-    QWidget* target = focus && focus->window() == window ? focus : window;
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
-}
 
 // Runs the event loop for `ms`, as the program does while a person looks.
 void RunFor(int ms) {
@@ -142,7 +131,7 @@ int main(int argc, char** argv) {
         RunFor(500);
         const std::size_t before = painted.paints.size();
         const auto pressed = Clock::now();
-        PressRight();
+        bench::PressRight(frmView->window());
         if (!WaitForPaint(painted, pressed)) {
             std::fprintf(stderr, "a step drew nothing\n");
             return 1;
@@ -162,7 +151,7 @@ int main(int argc, char** argv) {
         repeat.setTimerType(Qt::PreciseTimer);
         const auto press = [&] {
             lastPress = Clock::now();
-            PressRight();
+            bench::PressRight(frmView->window());
             if (++presses == 21)
                 repeat.stop();
         };

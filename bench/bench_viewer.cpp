@@ -20,7 +20,6 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScreen>
@@ -80,17 +79,6 @@ protected:
         return false;
     }
 };
-
-// The Right key as the window system delivers it to the viewer's window.
-void PressRight() {
-    QWidget* window = frmView->window();
-    QWidget* focus = QApplication::focusWidget();
-    QWidget* target = focus && focus->window() == window ? focus : window;
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
-}
 
 // Wall time of one run of a program, its output thrown away; nullopt when it fails.
 std::optional<double> TimeProcess(const std::vector<std::string>& args) {
@@ -182,7 +170,7 @@ int main(int argc, char** argv) {
         for (int file = 0; file < files; ++file) {
             const int paintsBefore = painted.count;
             const auto start = Clock::now();
-            PressRight();
+            bench::PressRight(frmView->window());
             const auto handled = Clock::now();
             screen->repaint();
             const auto end = Clock::now();

@@ -1,9 +1,9 @@
 #include "forms/FileSystemObject.h"
 
 #include "forms/Error.h"
+#include "forms/Paths.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -19,10 +19,8 @@ namespace forms {
 
 namespace {
 
-// Named by the file's name: the status bar that shows the message has room for little more.
 [[noreturn]] void Fail(const QString& path, const QString& reason) {
-    const QString name = QFileInfo(path).fileName();
-    throw Error(QStringLiteral("%1: %2").arg(name.isEmpty() ? path : name, reason));
+    throw Error(QStringLiteral("%1: %2").arg(NameInMessages(path), reason));
 }
 
 QString Reason(int error) {

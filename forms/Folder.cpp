@@ -1,9 +1,9 @@
 #include "forms/Folder.h"
 
 #include "forms/Error.h"
+#include "forms/Paths.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <filesystem>
@@ -80,12 +80,9 @@ bool NameLess(const QString& a, const QString& b) {
     return folded != 0 ? folded < 0 : a < b;
 }
 
-// Named by the folder's own name: the status bar that shows the message has room for little more.
 [[noreturn]] void CannotList(const QString& folder, const std::error_code& error) {
-    const QString name = QFileInfo(folder).fileName();
-    throw Error(
-        QStringLiteral("%1: cannot list the folder: %2")
-            .arg(name.isEmpty() ? folder : name, QString::fromLocal8Bit(error.message().c_str())));
+    throw Error(QStringLiteral("%1: cannot list the folder: %2")
+                    .arg(NameInMessages(folder), QString::fromLocal8Bit(error.message().c_str())));
 }
 
 // An entry's name, decoded only when it is asked for: a folder list skips most entries of a

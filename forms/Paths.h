@@ -1,7 +1,8 @@
-// The full path of a file in a folder, as the windows build it.
+// The full path of a file in a folder, as the windows build it, and the name messages give it.
 #pragma once
 
 #include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 namespace forms {
@@ -12,6 +13,13 @@ inline QString JoinPath(QString folder, const QString& name) {
     if (folder.endsWith(QDir::separator()))
         folder.chop(1);
     return folder + QDir::separator() + name;
+}
+
+// What a message is headed with: the last part of `path`, or the path itself when it has none
+// (a root). A status bar has room for little more.
+inline QString NameInMessages(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? path : name;
 }
 
 } // namespace forms

@@ -2,6 +2,7 @@
 
 #include "forms/Application.h"
 #include "forms/FileListBox.h"
+#include "forms/Fit.h"
 #include "forms/Form.h"
 #include "forms/Image.h"
 #include "forms/Paths.h"
@@ -35,11 +36,9 @@ void PreparePictures(const Form& form, const std::vector<ReadAhead>& files, int 
             const double h = picture.Height();
             if (w <= 0 || h <= 0 || W <= 0 || H <= 0)
                 return QSize();
-            const double rP = w / h;
-            const bool wider = rP > W / H;
-            const double fw = wider ? W : H * rP;
-            const double fh = wider ? W / rP : H;
-            const QSize widget(ToPixels(static_cast<float>(fw)), ToPixels(static_cast<float>(fh)));
+            const QSizeF fitted = FitInside(w, h, W, H);
+            const QSize widget(ToPixels(static_cast<float>(fitted.width())),
+                               ToPixels(static_cast<float>(fitted.height())));
             return DrawnPixels(widget, border, ratio);
         };
         preparations.push_back(

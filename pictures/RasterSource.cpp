@@ -12,6 +12,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <optional>
 
 namespace pictures {
 
@@ -31,24 +32,25 @@ qint64 Area(QSize size) {
 }
 
 // What decoding needs at once: the whole picture for formats without scaled decoding; for JPEG
-// the smallest scaled output, plus every coefficient when the file makes libjpeg keep them.
-qint64 DecodeBytes(Format format, QSize stored, QByteArrayView bytes) {
-    if (format != Format::Jpeg)
+// (given its frame header) the smallest scaled output, plus every coefficient when the file
+// makes libjpeg keep them.
+qint64 DecodeBytes(QSize stored, const std::optional<JpegFrame>& jpeg) {
+    if (!jpeg)
         return Area(stored) * kBytesPerDecodedPixel;
-    const JpegFrame frame = JpegFrameOf(bytes);
     const qint64 smallest =
         Area(QSize((stored.width() + 7) / 8, (stored.height() + 7) / 8)) * kBytesPerDecodedPixel;
-    return smallest + (frame.buffersCoefficients ? Area(frame.size) * frame.components * 2 : 0);
+    return smallest + (jpeg->buffersCoefficients ? Area(jpeg->size) * jpeg->components * 2 : 0);
 }
 
-void CheckLimits(const QString& fileName, Format format, QSize size, QByteArrayView bytes) {
+void CheckLimits(const QString& fileName, Format format, QSize size,
+                 const std::optional<JpegFrame>& jpeg = {}) {
     qint64 limit = kMaxDecodeBytes;
     // Qt decodes a GIF whole under its own allocation limit, which may be lower: a setting of
     // the whole process, left as it is.
     const qint64 qtLimit = qint64{QImageReader::allocationLimit()} << 20;
     if (format == Format::Gif && qtLimit > 0)
         limit = std::min(limit, qtLimit);
-    const qint64 needed = DecodeBytes(format, size, bytes);
+    const qint64 needed = DecodeBytes(size, jpeg);
     if (size.width() > kMaxSide || size.height() > kMaxSide || needed > limit)
         Fail(fileName,
              QStringLiteral("too large to draw (%1 MB)").arg((needed + (1 << 20) - 1) >> 20));
@@ -123,12 +125,24 @@ RasterFileSource::RasterFileSource(QByteArray bytes, Format format, QString file
             Fail(fileName_, IncompleteReason(format_, bytes_).isEmpty() ? DamagedData()
                                                                         : ShorterThanPicture());
     }
-    CheckLimits(fileName_, format_, stored, bytes_);
-    if (format_ == Format::Gif)
-        CheckLimits(fileName_, format_, GifScreenSize(bytes_), bytes_);
-    if (format_ == Format::Jpeg)
+    if (format_ == Format::Jpeg) {
+        CheckLimits(fileName_, format_, stored, JpegFrameOf(bytes_));
         orientation_ = JpegOrientation(bytes_);
+    } else {
+        CheckLimits(fileName_, format_, stored);
+    }
+    if (format_ == Format::Gif)
+        CheckLimits(fileName_, format_, GifScreenSize(bytes_));
     upright_ = transposed() ? stored.transposed() : stored;
+}
+
+const RasterFileSource::Facts& RasterFileSource::facts() const {
+    std::call_once(factsRead_, [this] {
+        facts_.incomplete = IncompleteReason(format_, bytes_);
+        if (format_ == Format::Bmp)
+            facts_.bmpSpace = RgbColourSpace(BmpEmbeddedProfile(bytes_));
+    });
+    return facts_;
 }
 
 Rendering RasterFileSource::render(QSize size, const std::stop_token& stop) const {
@@ -143,14 +157,14 @@ Rendering RasterFileSource::render(QSize size, const std::stop_token& stop) cons
         Reader r(bytes_, format_);
         const QImage image = r.reader.read();
         decoded.image = FirstFrameOnScreen(image, bytes_);
-        decoded.problem = IncompleteReason(format_, bytes_);
+        decoded.problem = facts().incomplete;
         if (image.isNull() && decoded.problem.isEmpty())
             decoded.problem = DamagedData();
     }
     Rendering rendering;
     // Converted at the size drawn, where it costs least.
-    const QColorSpace space = format_ == Format::Bmp ? RgbColourSpace(BmpEmbeddedProfile(bytes_))
-                                                     : decoded.image.colorSpace();
+    const QColorSpace space =
+        format_ == Format::Bmp ? facts().bmpSpace : decoded.image.colorSpace();
     if (!decoded.image.isNull())
         rendering.image = ToSrgb(Fill(decoded.image, size), space);
     if (!decoded.problem.isEmpty())
@@ -163,7 +177,7 @@ Rendering RasterFileSource::render(QSize size, const std::stop_token& stop) cons
 Rendering RasterFileSource::renderJpeg(QSize size, const std::stop_token& stop) const {
     const QSize stored = transposed() ? size.transposed() : size;
     const JpegDecoding jpeg = DecodeJpeg(bytes_, stored, stop);
-    QString problem = IncompleteReason(format_, bytes_);
+    QString problem = facts().incomplete;
     if (problem.isEmpty() && !jpeg.error.isEmpty())
         problem = DamagedData();
     Rendering rendering;

@@ -6,9 +6,12 @@
 #include "pictures/RasterFormats.h"
 
 #include <QByteArray>
+#include <QColorSpace>
 #include <QImage>
 #include <QSize>
 #include <QString>
+
+#include <mutex>
 
 namespace pictures {
 
@@ -39,6 +42,16 @@ private:
     QString fileName_;
     int orientation_ = 1; // Exif orientation of a JPEG
     QSize upright_;
+
+    // What every draw needs from the whole file, read at the first draw rather than at load
+    // (which may be on the UI thread) or at each draw.
+    struct Facts {
+        QString incomplete; // why a JPEG's or GIF's data is not whole
+        QColorSpace bmpSpace;
+    };
+    const Facts& facts() const;
+    mutable std::once_flag factsRead_;
+    mutable Facts facts_;
 };
 
 // Pixels already in memory, scaled smoothly to the size drawn.

@@ -3,6 +3,7 @@
 
 #include "browser/MainForm.h"
 #include "forms/Error.h"
+#include "forms/Fit.h"
 #include "forms/LoadPicture.h"
 #include "forms/Paths.h"
 
@@ -26,21 +27,13 @@ void ViewForm::ShowFullScreenPicture(const QString& fileName) {
     const pictures::Picture picture = forms::LoadPicture(path);
     const double W = Screen().Width();
     const double H = Screen().Height();
-    const double rS = W / H;
     const double w = picture.Width();
     const double h = picture.Height();
     if (w <= 0 || h <= 0)
         throw forms::Error(QStringLiteral("%1: the picture has no size").arg(fileName));
-    const double rP = w / h;
-    double fw = 0;
-    double fh = 0;
-    if (rP > rS) {
-        fw = W;
-        fh = W / rP;
-    } else {
-        fh = H;
-        fw = H * rP;
-    }
+    const QSizeF fitted = forms::FitInside(w, h, W, H);
+    const double fw = fitted.width();
+    const double fh = fitted.height();
     pic2.setWidth(static_cast<float>(fw));
     pic2.setHeight(static_cast<float>(fh));
     pic2.setTop(static_cast<float>(H / 2 - fh / 2));
