@@ -100,10 +100,11 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
     // Characters of two bytes in the code pages of East Asian character sets are read whole,
     // without their advances (which are given byte by byte).
     const unsigned charset = font.charset;
+    const bool symbolFont = SymbolFontToUtf8(font.face, "").has_value();
     const bool multiByte =
         !wide && !(options & kEtoGlyphIndex) &&
         (charset == 128 || charset == 129 || charset == 130 || charset == 134 || charset == 136) &&
-        !SymbolFontToUtf8(font.face, "A");
+        !symbolFont;
     if (multiByte)
         glyphs.push_back(codePages_.ToUtf8(
             {reinterpret_cast<const char*>(chars.data()), chars.size()}, charset));
@@ -114,12 +115,10 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
             // Without the font, indices are read in the standard TrueType order, in which
             // glyph 3 is the space; a symbol font's order is its own.
             const unsigned c = code + 29;
-            if (c >= 32 && c < 127 && !SymbolFontToUtf8(font.face, "A"))
+            if (c >= 32 && c < 127 && !symbolFont)
                 glyph = std::string(1, static_cast<char>(c));
-        } else if (const auto symbol =
-                       SymbolFontToUtf8(font.face, std::string(1, static_cast<char>(code & 0xFF)));
-                   symbol && (code < 0x100 || (code & 0xFF00) == 0xF000)) {
-            glyph = *symbol;
+        } else if (symbolFont && (code < 0x100 || (code & 0xFF00) == 0xF000)) {
+            glyph = *SymbolFontToUtf8(font.face, std::string(1, static_cast<char>(code & 0xFF)));
             symbols = true;
         } else if (wide) {
             if (code >= 0xDC00 && code < 0xE000 && !glyphs.empty()) {
