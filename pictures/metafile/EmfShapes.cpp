@@ -303,7 +303,7 @@ bool EmfPlayer::PlayShape(const EmfRecord& record) {
     case 15: { // SETPIXELV: a device pixel's square
         const Point p = Doc(b.S32(8), b.S32(12));
         const double side = state_.DeviceMapping().sx;
-        const Rgb c{b.U8(16), b.U8(17), b.U8(18)};
+        const Rgb c = ColorRefAt(b, 16);
         FillBox(p.x, p.y, side, side, " fill=\"" + HexColor(c.r, c.g, c.b) + "\"");
         break;
     }

@@ -12,10 +12,6 @@ namespace {
 constexpr double kFixedModeMm[] = {0.1, 0.01, 0.254, 0.0254, 25.4 / 1440};
 constexpr std::size_t kMaxSaved = 4096;
 
-Rgb ColorAt(const LittleEndian& b, std::size_t at) {
-    return {b.U8(at), b.U8(at + 1), b.U8(at + 2)};
-}
-
 Affine ReadXform(const LittleEndian& b, std::size_t at) {
     Affine m{b.F32(at),      b.F32(at + 4),  b.F32(at + 8),
              b.F32(at + 12), b.F32(at + 16), b.F32(at + 20)};
@@ -112,10 +108,10 @@ bool EmfState::Play(const EmfRecord& record) {
         dc_.textAlign = b.U32(8);
         break;
     case 24:
-        dc_.textColor = ColorAt(b, 8);
+        dc_.textColor = ColorRefAt(b, 8);
         break;
     case 25:
-        dc_.bkColor = ColorAt(b, 8);
+        dc_.bkColor = ColorRefAt(b, 8);
         break;
     case 27:
         dc_.position = point(8);

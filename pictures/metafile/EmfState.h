@@ -8,6 +8,7 @@
 #include "pictures/metafile/Dib.h"
 #include "pictures/metafile/EmfFrame.h"
 #include "pictures/metafile/EmfRecords.h"
+#include "pictures/metafile/LittleEndian.h"
 
 #include <cstddef>
 #include <optional>
@@ -27,6 +28,11 @@ struct Affine {
     Affine Then(const Affine& next) const;
     double Determinant() const { return a * d - b * c; }
 };
+
+// A COLORREF: red, green and blue, one byte each.
+inline Rgb ColorRefAt(const LittleEndian& b, std::size_t at) {
+    return {b.U8(at), b.U8(at + 1), b.U8(at + 2)};
+}
 
 struct Pen {
     unsigned style = 0; // PS_* with end cap, join and type bits
