@@ -39,9 +39,9 @@ private:
     std::vector<Point> ReadPoints(const LittleEndian& b, std::size_t at, std::size_t count,
                                   bool small) const;
     Point Doc(double x, double y) const { return state_.ToDocument()({x, y}); }
-    // Segments a full turn of a circle of this radius (document units) needs to look smooth
-    // at full screen.
-    int Segments(double documentLength, int least, int most) const;
+    // Segments a full turn of a circle of this radius (logical units, under the transform's
+    // larger scale) needs to look smooth at full screen.
+    int Segments(double radius) const;
     std::vector<Point> Arc(double l, double t, double r, double b, double startX, double startY,
                            double endX, double endY) const;
     std::vector<Point> AngleArc(double cx, double cy, double radius, double start,
