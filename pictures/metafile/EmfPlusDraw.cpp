@@ -34,8 +34,6 @@ enum Type : unsigned {
     kDrawDriverString = 0x4036,
 };
 
-constexpr unsigned kCompressed = 0x4000; // 16-bit integer coordinates
-constexpr unsigned kRelative = 0x0800;   // points as offsets from the one before
 const std::string kNoFill = " fill=\"none\"";
 const std::string kNoStroke = " stroke=\"none\"";
 

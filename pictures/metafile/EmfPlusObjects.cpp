@@ -2,8 +2,8 @@
 // string formats.
 #include "pictures/metafile/EmfPlusObjects.h"
 
-#include "pictures/metafile/Charsets.h"
 #include "pictures/metafile/Boxes.h"
+#include "pictures/metafile/Charsets.h"
 
 #include <algorithm>
 #include <array>
@@ -303,7 +303,8 @@ EmfPlusPath ReadEmfPlusPath(const LittleEndian& b, std::size_t at, std::size_t* 
     const std::uint32_t count = b.U32(at + 4);
     const std::uint32_t flags = b.U32(at + 8);
     std::size_t types = 0;
-    path.points = ReadEmfPlusPoints(b, at + 12, count, flags & 0x4000, flags & 0x0800, &types);
+    path.points =
+        ReadEmfPlusPoints(b, at + 12, count, flags & kCompressed, flags & kRelative, &types);
     path.types.reserve(count);
     if (flags & 0x1000) { // run-length encoded types
         while (path.types.size() < count) {
