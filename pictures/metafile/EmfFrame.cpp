@@ -18,6 +18,20 @@ Rectl ReadRectl(const LittleEndian& b, std::size_t at) {
 
 } // namespace
 
+Matrix Matrix::Then(const Matrix& n) const {
+    return {a * n.a + b * n.c, a * n.b + b * n.d,       c * n.a + d * n.c,
+            c * n.b + d * n.d, e * n.a + f * n.c + n.e, e * n.b + f * n.d + n.f};
+}
+
+double Matrix::Scale() const {
+    return std::sqrt(std::abs(Determinant()));
+}
+
+bool Matrix::IsFinite() const {
+    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) &&
+           std::isfinite(e) && std::isfinite(f);
+}
+
 EmfHeader ReadEmfHeader(std::span<const unsigned char> file) {
     const LittleEndian b(file);
     if (!b.Has(0, kHeaderMinimum) || b.U32(0) != kEmrHeader || b.U32(40) != kEmfSignature)

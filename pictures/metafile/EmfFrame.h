@@ -25,6 +25,19 @@ struct EmfHeader {
     double deviceMmX = 0, deviceMmY = 0;
 };
 
+// x' = a x + c y + e, y' = b x + d y + f, as both EMF and EMF+ write their transforms.
+struct Matrix {
+    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+    Point Map(Point p) const { return {a * p.x + c * p.y + e, b * p.x + d * p.y + f}; }
+    Point MapVector(Point p) const { return {a * p.x + c * p.y, b * p.x + d * p.y}; }
+    // This one first, then `next`.
+    Matrix Then(const Matrix& next) const;
+    double Determinant() const { return a * d - b * c; }
+    // How much areas grow, as a length: the square root of the determinant.
+    double Scale() const;
+    bool IsFinite() const;
+};
+
 // Device pixels to document units: the frame's top left corner is the document's origin.
 struct DeviceToDocument {
     double sx = 1, sy = 1; // document units per device pixel

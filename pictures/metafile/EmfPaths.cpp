@@ -20,7 +20,7 @@ Box BoxOf(const std::vector<Point>& points) {
 
 void EmfPlayer::ContinueFigure(const std::vector<Point>& points) {
     if (!figureOpen_ || building_->empty() || building_->back().closed) {
-        const Point from = state_.ToDocument()(state_.Current().position);
+        const Point from = state_.ToDocument().Map(state_.Current().position);
         building_->push_back({{from}, false});
     }
     figureOpen_ = true;
@@ -37,7 +37,7 @@ void EmfPlayer::LinesTo(const std::vector<Point>& logical) {
     if (building_) {
         ContinueFigure(points);
     } else {
-        points.insert(points.begin(), state_.ToDocument()(state_.Current().position));
+        points.insert(points.begin(), state_.ToDocument().Map(state_.Current().position));
         Draw({{points, false}}, false, true);
     }
     state_.Current().position = logical.back();

@@ -120,8 +120,8 @@ std::string EmfPlayer::StrokeStyle() const {
     if (pen.Null())
         return " stroke=\"none\"";
     std::string out = " stroke=\"" + Hex(pen.color) + "\"";
-    const Affine& m = state_.ToDocument();
-    const double scale = std::sqrt(std::abs(m.Determinant()));
+    const Matrix& m = state_.ToDocument();
+    const double scale = m.Scale();
     double width = pen.Cosmetic() ? 0 : pen.width * scale;
     // GDI never draws a line thinner than a device pixel; keep hairlines visible at any size.
     const double side = std::max(canvas_.Width(), canvas_.Height());

@@ -38,7 +38,7 @@ private:
     bool PlayShape(const EmfRecord& record);
     std::vector<Point> ReadPoints(const LittleEndian& b, std::size_t at, std::size_t count,
                                   bool small) const;
-    Point Doc(double x, double y) const { return state_.ToDocument()({x, y}); }
+    Point Doc(double x, double y) const { return state_.ToDocument().Map({x, y}); }
     // Segments a full turn of a circle of this radius (logical units, under the transform's
     // larger scale) needs to look smooth at full screen.
     int Segments(double radius) const;

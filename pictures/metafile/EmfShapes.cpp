@@ -34,7 +34,7 @@ std::vector<Point> EmfPlayer::ReadPoints(const LittleEndian& b, std::size_t at, 
 
 int EmfPlayer::Segments(double radius) const {
     constexpr int kLeast = 8, kMost = 256;
-    const Affine& m = state_.ToDocument();
+    const Matrix& m = state_.ToDocument();
     const double scale = std::max(std::hypot(m.a, m.b), std::hypot(m.c, m.d));
     const double pixels = radius * scale * pixelsPerUnit_;
     if (!(pixels > 0))
