@@ -3,6 +3,7 @@
 #include "pictures/metafile/Decoded.h"
 #include "pictures/metafile/LittleEndian.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pictures::metafile {
@@ -30,6 +31,18 @@ double Matrix::Scale() const {
 bool Matrix::IsFinite() const {
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) &&
            std::isfinite(e) && std::isfinite(f);
+}
+
+Box DocumentBox(const Matrix& m, double x0, double y0, double x1, double y1) {
+    const Point corners[] = {m.Map({x0, y0}), m.Map({x1, y0}), m.Map({x0, y1}), m.Map({x1, y1})};
+    Box box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+    for (const Point& p : corners) {
+        box.x0 = std::min(box.x0, p.x);
+        box.y0 = std::min(box.y0, p.y);
+        box.x1 = std::max(box.x1, p.x);
+        box.y1 = std::max(box.y1, p.y);
+    }
+    return box;
 }
 
 EmfHeader ReadEmfHeader(std::span<const unsigned char> file) {

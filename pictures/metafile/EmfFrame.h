@@ -38,11 +38,15 @@ struct Matrix {
     bool IsFinite() const;
 };
 
+// The box holding the corners of the rectangle x0, y0, x1, y1 where `m` maps them.
+Box DocumentBox(const Matrix& m, double x0, double y0, double x1, double y1);
+
 // Device pixels to document units: the frame's top left corner is the document's origin.
 struct DeviceToDocument {
     double sx = 1, sy = 1; // document units per device pixel
     double ox = 0, oy = 0; // where device pixel (0, 0) lies in the document
     Point operator()(double x, double y) const { return {x * sx + ox, y * sy + oy}; }
+    Matrix ToMatrix() const { return {sx, 0, 0, sy, ox, oy}; }
 };
 
 // The header of an EMF file; throws DecodeError when it is not one, or not a sound one.

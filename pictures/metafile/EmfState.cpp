@@ -24,18 +24,6 @@ Matrix ReadXform(const LittleEndian& b, std::size_t at) {
 
 } // namespace
 
-Box DocumentBox(const Matrix& m, double x0, double y0, double x1, double y1) {
-    const Point corners[] = {m.Map({x0, y0}), m.Map({x1, y0}), m.Map({x0, y1}), m.Map({x1, y1})};
-    Box box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-    for (const Point& p : corners) {
-        box.x0 = std::min(box.x0, p.x);
-        box.y0 = std::min(box.y0, p.y);
-        box.x1 = std::max(box.x1, p.x);
-        box.y1 = std::max(box.y1, p.y);
-    }
-    return box;
-}
-
 EmfState::EmfState(const EmfHeader& header)
     : device_(DocumentMapping(header)), pixelsPerMmX_(header.devicePixelsX / header.deviceMmX),
       pixelsPerMmY_(header.devicePixelsY / header.deviceMmY) {
@@ -63,8 +51,7 @@ void EmfState::Update() {
         sx = sy = 1;
     const Matrix page{
         sx, 0, 0, sy, s.viewportOrg.x - s.windowOrg.x * sx, s.viewportOrg.y - s.windowOrg.y * sy};
-    const Matrix device{device_.sx, 0, 0, device_.sy, device_.ox, device_.oy};
-    toDocument_ = dc_.world.Then(page).Then(device);
+    toDocument_ = dc_.world.Then(page).Then(device_.ToMatrix());
 }
 
 bool EmfState::Play(const EmfRecord& record) {

@@ -110,7 +110,4 @@ private:
     Matrix toDocument_;
 };
 
-// A box in document units holding the logical rectangle's corners.
-Box DocumentBox(const Matrix& toDocument, double x0, double y0, double x1, double y1);
-
 } // namespace pictures::metafile
