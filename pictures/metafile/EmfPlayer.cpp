@@ -1,5 +1,6 @@
 #include "pictures/metafile/EmfPlayer.h"
 
+#include "pictures/metafile/Boxes.h"
 #include "pictures/metafile/SvgText.h"
 
 #include <algorithm>
@@ -68,18 +69,11 @@ bool EmfPlayer::PlayRecord(const EmfRecord& record) {
 
 bool EmfPlayer::ApplyClip() {
     std::vector<Box> boxes = state_.CanvasClip();
-    const Box m = canvas_.Margin();
     if (!boxes.empty()) {
-        std::vector<Box> cut;
-        for (const Box& b : boxes) {
-            const Box i{std::max(b.x0, m.x0), std::max(b.y0, m.y0), std::min(b.x1, m.x1),
-                        std::min(b.y1, m.y1)};
-            if (i.x0 < i.x1 && i.y0 < i.y1)
-                cut.push_back(i);
-        }
-        if (cut.empty())
+        // Cut to the margin too: a clip reaching far beyond it must not let far shapes through.
+        boxes = CombineBoxes(boxes, {canvas_.Margin()}, 1);
+        if (boxes.empty())
             return false;
-        boxes = std::move(cut);
     }
     canvas_.SetClip(boxes);
     return true;
