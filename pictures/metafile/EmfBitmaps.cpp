@@ -3,6 +3,7 @@
 // without a source as filled rectangles.
 #include "pictures/metafile/EmfPlayer.h"
 
+#include "pictures/metafile/Boxes.h"
 #include "pictures/metafile/SvgText.h"
 
 #include <algorithm>
@@ -58,11 +59,7 @@ void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbB
     double v0 = std::min(srcY, srcY + srcH), v1 = std::max(srcY, srcY + srcH);
     if (place.b == 0 && place.c == 0 && place.a != 0 && place.d != 0) {
         Box seen = margin;
-        if (const std::vector<Box> clip = state_.CanvasClip(); !clip.empty()) {
-            Box all = clip.front();
-            for (const Box& c : clip)
-                all = {std::min(all.x0, c.x0), std::min(all.y0, c.y0), std::max(all.x1, c.x1),
-                       std::max(all.y1, c.y1)};
+        if (Box all; BoundsOf(state_.CanvasClip(), &all)) {
             seen = {std::max(seen.x0, all.x0), std::max(seen.y0, all.y0), std::min(seen.x1, all.x1),
                     std::min(seen.y1, all.y1)};
         }

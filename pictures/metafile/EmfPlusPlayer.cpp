@@ -230,12 +230,8 @@ bool EmfPlusPlayer::StateRecord(unsigned type, unsigned flags, const LittleEndia
     }
     case kSetClipPath: { // taken as the path's bounding box
         const EmfPlusPath& path = Get<EmfPlusPath>(flags & 0xFF);
-        Boxes box;
-        for (const Point& p : path.points)
-            box = box.empty() ? Boxes{{p.x, p.y, p.x, p.y}}
-                              : Boxes{{std::min(box[0].x0, p.x), std::min(box[0].y0, p.y),
-                                       std::max(box[0].x1, p.x), std::max(box[0].y1, p.y)}};
-        SetClip((flags >> 8) & 0xF, box);
+        Box box;
+        SetClip((flags >> 8) & 0xF, BoundsOf(path.points, &box) ? Boxes{box} : Boxes{});
         return true;
     }
     case kSetClipRegion:
