@@ -34,9 +34,6 @@ enum Type : unsigned {
     kDrawDriverString = 0x4036,
 };
 
-const std::string kNoFill = " fill=\"none\"";
-const std::string kNoStroke = " stroke=\"none\"";
-
 struct RectF {
     double x = 0, y = 0, w = 0, h = 0;
 };
@@ -45,11 +42,7 @@ RectF ReadRect(const LittleEndian& b, std::size_t at, bool compressed) {
     if (compressed)
         return {double(b.S16(at)), double(b.S16(at + 2)), double(b.S16(at + 4)),
                 double(b.S16(at + 6))};
-    const auto f = [&b](std::size_t i) {
-        const double v = b.F32(i);
-        return std::isfinite(v) ? v : 0.0;
-    };
-    return {f(at), f(at + 4), f(at + 8), f(at + 12)};
+    return {b.FiniteF32(at), b.FiniteF32(at + 4), b.FiniteF32(at + 8), b.FiniteF32(at + 12)};
 }
 
 std::vector<Point> Corners(const RectF& r) {

@@ -10,9 +10,6 @@
 namespace pictures::metafile {
 namespace {
 
-const std::string kNoFill = " fill=\"none\"";
-const std::string kNoStroke = " stroke=\"none\"";
-
 std::string Opacity(const char* name, std::uint8_t alpha) {
     return alpha == 255 ? std::string()
                         : " " + std::string(name) + "=\"" + Num(alpha / 255.0) + "\"";

@@ -74,11 +74,7 @@ void EmfPlusPlayer::DrawString(unsigned flags, const LittleEndian& b) {
         std::holds_alternative<EmfPlusStringFormat>(objects_[formatId]))
         format = std::get<EmfPlusStringFormat>(objects_[formatId]);
     const std::size_t length = b.U32(8);
-    const auto f = [&b](std::size_t at) {
-        const double v = b.F32(at);
-        return std::isfinite(v) ? v : 0.0;
-    };
-    const double x = f(12), y = f(16), w = f(20), h = f(24);
+    const double x = b.FiniteF32(12), y = b.FiniteF32(16), w = b.FiniteF32(20), h = b.FiniteF32(24);
     bool symbol = false;
     const std::string text = TextOf(b, 28, length, font.family, &symbol);
 
