@@ -3,6 +3,7 @@
 #include "pictures/metafile/EmfPlusPlayer.h"
 
 #include "pictures/metafile/Charsets.h"
+#include "pictures/metafile/EmfGlyphIndex.h"
 #include "pictures/metafile/SvgText.h"
 #include "pictures/metafile/SymbolFonts.h"
 
@@ -181,7 +182,8 @@ void EmfPlusPlayer::DrawDriverString(unsigned flags, const LittleEndian& b) {
         const std::uint32_t code = b.U16(16 + 2 * i);
         if (options & 1)
             return code >= 0xD800 && code < 0xE000 ? 0xFFFD : code;
-        return code >= 3 && code <= 0x7E - 29 ? code + 29 : 0xFFFD;
+        const auto ascii = AsciiOfGlyphIndex(code);
+        return ascii ? std::uint32_t(*ascii) : 0xFFFD;
     };
     // With realized advances only the first position counts; the font lays out the rest.
     const bool oneRun = options & 4;

@@ -3,6 +3,7 @@
 // run.
 #include "pictures/metafile/EmfPlayer.h"
 
+#include "pictures/metafile/EmfGlyphIndex.h"
 #include "pictures/metafile/SvgText.h"
 #include "pictures/metafile/SymbolFonts.h"
 
@@ -114,9 +115,8 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
         if (options & kEtoGlyphIndex) {
             // Without the font, indices are read in the standard TrueType order, in which
             // glyph 3 is the space; a symbol font's order is its own.
-            const unsigned c = code + 29;
-            if (c >= 32 && c < 127 && !symbolFont)
-                glyph = std::string(1, static_cast<char>(c));
+            if (const auto c = AsciiOfGlyphIndex(code); c && !symbolFont)
+                glyph = std::string(1, *c);
         } else if (symbolFont && (code < 0x100 || (code & 0xFF00) == 0xF000)) {
             glyph = *SymbolFontToUtf8(font.face, std::string(1, static_cast<char>(code & 0xFF)));
             symbols = true;
