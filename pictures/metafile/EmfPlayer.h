@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pictures/metafile/Charsets.h"
+#include "pictures/metafile/EmfPlusGeometry.h"
 #include "pictures/metafile/EmfPlusPlayer.h"
 #include "pictures/metafile/EmfRecords.h"
 #include "pictures/metafile/EmfState.h"
@@ -25,11 +26,7 @@ public:
     std::size_t Skipped() const { return skipped_ + emfPlus_.Skipped(); }
 
 private:
-    // A figure of a shape or path, in document units.
-    struct Figure {
-        std::vector<Point> points;
-        bool closed = false;
-    };
+    // Figures (EmfPlusGeometry.h) of shapes and paths are in document units.
 
     // Dispatch (EmfPlayer.cpp): false for records not played.
     bool PlayRecord(const EmfRecord& record);
