@@ -84,10 +84,8 @@ void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbB
         return;
     place = Matrix{1, 0, 0, 1, double(bitmap->left), double(bitmap->top)}.Then(place);
     canvas_.Add("<image x=\"0\" y=\"0\" width=\"" + std::to_string(bitmap->width) + "\" height=\"" +
-                std::to_string(bitmap->height) + "\" transform=\"matrix(" + Num(place.a) + " " +
-                Num(place.b) + " " + Num(place.c) + " " + Num(place.d) + " " + Num(place.e) + " " +
-                Num(place.f) +
-                ")\" preserveAspectRatio=\"none\" xlink:href=\"data:image/bmp;base64," +
+                std::to_string(bitmap->height) + "\" transform=\"" + SvgMatrix(place) +
+                "\" preserveAspectRatio=\"none\" xlink:href=\"data:image/bmp;base64," +
                 Base64(bitmap->bmpFile) + "\"/>\n");
 }
 

@@ -2,6 +2,7 @@
 
 #include "pictures/metafile/Decoded.h"
 #include "pictures/metafile/LittleEndian.h"
+#include "pictures/metafile/SvgText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +32,11 @@ double Matrix::Scale() const {
 bool Matrix::IsFinite() const {
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) &&
            std::isfinite(e) && std::isfinite(f);
+}
+
+std::string SvgMatrix(const Matrix& m) {
+    return "matrix(" + Num(m.a) + " " + Num(m.b) + " " + Num(m.c) + " " + Num(m.d) + " " +
+           Num(m.e) + " " + Num(m.f) + ")";
 }
 
 Box DocumentBox(const Matrix& m, double x0, double y0, double x1, double y1) {

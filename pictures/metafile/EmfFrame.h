@@ -1,6 +1,6 @@
-// The EMF header's picture frame and reference device, and the mapping from the reference
-// device's pixels to the document's hundredths of a millimetre, which the EMF and EMF+ players
-// share.
+// The EMF header's picture frame and reference device, the mapping from the reference
+// device's pixels to the document's hundredths of a millimetre, and the matrices of transforms,
+// which the EMF and EMF+ players share.
 #pragma once
 
 #include "pictures/metafile/Clip.h"
@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace pictures::metafile {
 
@@ -37,6 +38,9 @@ struct Matrix {
     double Scale() const;
     bool IsFinite() const;
 };
+
+// `m` as an SVG transform: matrix(a b c d e f).
+std::string SvgMatrix(const Matrix& m);
 
 // The box holding the corners of the rectangle x0, y0, x1, y1 where `m` maps them.
 Box DocumentBox(const Matrix& m, double x0, double y0, double x1, double y1);

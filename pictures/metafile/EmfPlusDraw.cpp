@@ -282,10 +282,8 @@ void EmfPlusPlayer::DrawImage(unsigned type, unsigned flags, const LittleEndian&
         throw DecodeError("the file has a corrupt record");
     try {
         canvas_.Add("<image width=\"" + Num(width) + "\" height=\"" + Num(height) +
-                    "\" preserveAspectRatio=\"none\" transform=\"matrix(" + Num(place.a) + " " +
-                    Num(place.b) + " " + Num(place.c) + " " + Num(place.d) + " " + Num(place.e) +
-                    " " + Num(place.f) + ")\" xlink:href=\"data:" + mime + ";base64," +
-                    Base64(file) + "\"/>\n");
+                    "\" preserveAspectRatio=\"none\" transform=\"" + SvgMatrix(place) +
+                    "\" xlink:href=\"data:" + mime + ";base64," + Base64(file) + "\"/>\n");
     } catch (const DecodeError&) {
         full_ = true;
         throw;
