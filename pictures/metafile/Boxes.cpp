@@ -78,6 +78,16 @@ bool BoundsOf(const Boxes& boxes, Box* bounds) {
     return true;
 }
 
+bool BoundsOf(const std::vector<Point>& points, Box* bounds) {
+    if (points.empty())
+        return false;
+    Box r{points.front().x, points.front().y, points.front().x, points.front().y};
+    for (const Point& p : points)
+        r = {std::min(r.x0, p.x), std::min(r.y0, p.y), std::max(r.x1, p.x), std::max(r.y1, p.y)};
+    *bounds = r;
+    return true;
+}
+
 Boxes CombineBoxes(const Boxes& current, const Boxes& with, unsigned mode) {
     Boxes out;
     switch (mode) {

@@ -22,5 +22,6 @@ Boxes Disjoint(const Boxes& boxes);
 
 // The smallest box holding all, or nothing when there are none.
 bool BoundsOf(const Boxes& boxes, Box* bounds);
+bool BoundsOf(const std::vector<Point>& points, Box* bounds);
 
 } // namespace pictures::metafile

@@ -3,6 +3,7 @@
 // without a source as filled rectangles.
 #include "pictures/metafile/EmfPlayer.h"
 
+#include "pictures/metafile/Boxes.h"
 #include "pictures/metafile/SvgText.h"
 
 #include <algorithm>
@@ -41,7 +42,7 @@ void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbB
         srcY = size->height - srcY - srcH;
     // The whole bitmap, placed so that the source rectangle covers the destination.
     const double scaleX = w / srcW, scaleY = h / srcH;
-    Affine place = Affine{scaleX, 0, 0, scaleY, x - srcX * scaleX, y - srcY * scaleY}.Then(
+    Matrix place = Matrix{scaleX, 0, 0, scaleY, x - srcX * scaleX, y - srcY * scaleY}.Then(
         state_.ToDocument());
     const Box target = DocumentBox(state_.ToDocument(), x, y, x + w, y + h);
     const Box margin = canvas_.Margin();
@@ -58,11 +59,7 @@ void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbB
     double v0 = std::min(srcY, srcY + srcH), v1 = std::max(srcY, srcY + srcH);
     if (place.b == 0 && place.c == 0 && place.a != 0 && place.d != 0) {
         Box seen = margin;
-        if (const std::vector<Box> clip = state_.CanvasClip(); !clip.empty()) {
-            Box all = clip.front();
-            for (const Box& c : clip)
-                all = {std::min(all.x0, c.x0), std::min(all.y0, c.y0), std::max(all.x1, c.x1),
-                       std::max(all.y1, c.y1)};
+        if (Box all; BoundsOf(state_.CanvasClip(), &all)) {
             seen = {std::max(seen.x0, all.x0), std::max(seen.y0, all.y0), std::min(seen.x1, all.x1),
                     std::min(seen.y1, all.y1)};
         }
@@ -85,12 +82,10 @@ void EmfPlayer::Image(const LittleEndian& b, std::size_t offBmi, std::size_t cbB
         BmpOfDibPart(info, b.Span(offBits, cbBits), alpha, {left, top, right - left, bottom - top});
     if (!bitmap)
         return;
-    place = Affine{1, 0, 0, 1, double(bitmap->left), double(bitmap->top)}.Then(place);
+    place = Matrix{1, 0, 0, 1, double(bitmap->left), double(bitmap->top)}.Then(place);
     canvas_.Add("<image x=\"0\" y=\"0\" width=\"" + std::to_string(bitmap->width) + "\" height=\"" +
-                std::to_string(bitmap->height) + "\" transform=\"matrix(" + Num(place.a) + " " +
-                Num(place.b) + " " + Num(place.c) + " " + Num(place.d) + " " + Num(place.e) + " " +
-                Num(place.f) +
-                ")\" preserveAspectRatio=\"none\" xlink:href=\"data:image/bmp;base64," +
+                std::to_string(bitmap->height) + "\" transform=\"" + SvgMatrix(place) +
+                "\" preserveAspectRatio=\"none\" xlink:href=\"data:image/bmp;base64," +
                 Base64(bitmap->bmpFile) + "\"/>\n");
 }
 
@@ -113,9 +108,10 @@ bool EmfPlayer::PlayBitmap(const EmfRecord& record) {
         const std::uint32_t rop = b.U32(40);
         const double x = s32(24), y = s32(28), w = s32(32), h = s32(36);
         if (b.U32(88) == 0) { // no source: the brush, or black or white
-            const Affine& m = state_.ToDocument();
+            const Matrix& m = state_.ToDocument();
             const std::vector<Figure> box{
-                {{m({x, y}), m({x + w, y}), m({x + w, y + h}), m({x, y + h})}, true}};
+                {{m.Map({x, y}), m.Map({x + w, y}), m.Map({x + w, y + h}), m.Map({x, y + h})},
+                 true}};
             if (rop == kPatCopy && !building_)
                 Draw(box, true, false); // hatched brushes as hatch lines
             else if (rop == kPatCopy)

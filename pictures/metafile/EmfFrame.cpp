@@ -2,7 +2,9 @@
 
 #include "pictures/metafile/Decoded.h"
 #include "pictures/metafile/LittleEndian.h"
+#include "pictures/metafile/SvgText.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pictures::metafile {
@@ -17,6 +19,37 @@ Rectl ReadRectl(const LittleEndian& b, std::size_t at) {
 }
 
 } // namespace
+
+Matrix Matrix::Then(const Matrix& n) const {
+    return {a * n.a + b * n.c, a * n.b + b * n.d,       c * n.a + d * n.c,
+            c * n.b + d * n.d, e * n.a + f * n.c + n.e, e * n.b + f * n.d + n.f};
+}
+
+double Matrix::Scale() const {
+    return std::sqrt(std::abs(Determinant()));
+}
+
+bool Matrix::IsFinite() const {
+    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) &&
+           std::isfinite(e) && std::isfinite(f);
+}
+
+std::string SvgMatrix(const Matrix& m) {
+    return "matrix(" + Num(m.a) + " " + Num(m.b) + " " + Num(m.c) + " " + Num(m.d) + " " +
+           Num(m.e) + " " + Num(m.f) + ")";
+}
+
+Box DocumentBox(const Matrix& m, double x0, double y0, double x1, double y1) {
+    const Point corners[] = {m.Map({x0, y0}), m.Map({x1, y0}), m.Map({x0, y1}), m.Map({x1, y1})};
+    Box box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+    for (const Point& p : corners) {
+        box.x0 = std::min(box.x0, p.x);
+        box.y0 = std::min(box.y0, p.y);
+        box.x1 = std::max(box.x1, p.x);
+        box.y1 = std::max(box.y1, p.y);
+    }
+    return box;
+}
 
 EmfHeader ReadEmfHeader(std::span<const unsigned char> file) {
     const LittleEndian b(file);

@@ -11,10 +11,6 @@ namespace {
 
 constexpr std::size_t kMaxObjects = 65536;
 
-Rgb ColorAt(const LittleEndian& b, std::size_t at) {
-    return {b.U8(at), b.U8(at + 1), b.U8(at + 2)};
-}
-
 Pen StockPen(Rgb color, unsigned style) {
     Pen pen;
     pen.color = color;
@@ -39,46 +35,18 @@ void EmfState::CreateObject(std::uint32_t index, int kind, const Pen& pen, const
 
 void EmfState::Select(std::uint32_t handle) {
     if (handle & 0x80000000u) {
-        switch (handle & 0x7FFFFFFFu) {
-        case 0:
-            dc_.brush = StockBrush(Brush::Kind::Solid, 255);
-            break;
-        case 1:
-            dc_.brush = StockBrush(Brush::Kind::Solid, 192);
-            break;
-        case 2:
-            dc_.brush = StockBrush(Brush::Kind::Solid, 128);
-            break;
-        case 3:
-            dc_.brush = StockBrush(Brush::Kind::Solid, 64);
-            break;
-        case 4:
-            dc_.brush = StockBrush(Brush::Kind::Solid, 0);
-            break;
-        case 5:
+        // Stock objects: brushes from white to black and the null one, white, black and null
+        // pens, and fonts (15 is the palette).
+        constexpr std::uint8_t kGreys[] = {255, 192, 128, 64, 0};
+        const std::uint32_t stock = handle & 0x7FFFFFFFu;
+        if (stock <= 4)
+            dc_.brush = StockBrush(Brush::Kind::Solid, kGreys[stock]);
+        else if (stock == 5)
             dc_.brush = StockBrush(Brush::Kind::Null, 0);
-            break;
-        case 6:
-            dc_.pen = StockPen({255, 255, 255}, 0);
-            break;
-        case 7:
-            dc_.pen = StockPen({0, 0, 0}, 0);
-            break;
-        case 8:
-            dc_.pen = StockPen({0, 0, 0}, 5);
-            break;
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 16:
-        case 17:
+        else if (stock <= 8)
+            dc_.pen = StockPen(stock == 6 ? Rgb{255, 255, 255} : Rgb{0, 0, 0}, stock == 8 ? 5 : 0);
+        else if (stock >= 10 && stock <= 17 && stock != 15)
             dc_.font = Font{};
-            break;
-        default:
-            break;
-        }
         return;
     }
     // A handle never created, or deleted since, selects nothing.
@@ -103,7 +71,7 @@ bool EmfState::PlayObject(const EmfRecord& record) {
         Pen pen;
         pen.style = b.U32(12);
         pen.width = b.S32(16);
-        pen.color = ColorAt(b, 24);
+        pen.color = ColorRefAt(b, 24);
         CreateObject(b.U32(8), 1, pen, {}, {});
         break;
     }
@@ -111,7 +79,7 @@ bool EmfState::PlayObject(const EmfRecord& record) {
         Pen pen;
         pen.style = b.U32(28);
         pen.width = b.U32(32);
-        pen.color = ColorAt(b, 40);
+        pen.color = ColorRefAt(b, 40);
         if ((pen.style & 0xF) == 7) {
             const std::uint32_t count = b.U32(48);
             if (count <= 16 && b.Has(52, std::size_t{count} * 4))
@@ -129,7 +97,7 @@ bool EmfState::PlayObject(const EmfRecord& record) {
         brush.kind = style == 1   ? Brush::Kind::Null
                      : style == 2 ? Brush::Kind::Hatched
                                   : Brush::Kind::Solid;
-        brush.color = ColorAt(b, 16);
+        brush.color = ColorRefAt(b, 16);
         brush.hatch = b.U32(20);
         CreateObject(b.U32(8), 2, {}, brush, {});
         break;

@@ -2,25 +2,16 @@
 // then filled, outlined, or made the clipping region.
 #include "pictures/metafile/EmfPlayer.h"
 
+#include "pictures/metafile/Boxes.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace pictures::metafile {
-namespace {
-
-Box BoxOf(const std::vector<Point>& points) {
-    Box box{points.front().x, points.front().y, points.front().x, points.front().y};
-    for (const Point& p : points)
-        box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x),
-               std::max(box.y1, p.y)};
-    return box;
-}
-
-} // namespace
 
 void EmfPlayer::ContinueFigure(const std::vector<Point>& points) {
     if (!figureOpen_ || building_->empty() || building_->back().closed) {
-        const Point from = state_.ToDocument()(state_.Current().position);
+        const Point from = state_.ToDocument().Map(state_.Current().position);
         building_->push_back({{from}, false});
     }
     figureOpen_ = true;
@@ -37,7 +28,7 @@ void EmfPlayer::LinesTo(const std::vector<Point>& logical) {
     if (building_) {
         ContinueFigure(points);
     } else {
-        points.insert(points.begin(), state_.ToDocument()(state_.Current().position));
+        points.insert(points.begin(), state_.ToDocument().Map(state_.Current().position));
         Draw({{points, false}}, false, true);
     }
     state_.Current().position = logical.back();
@@ -96,8 +87,8 @@ bool EmfPlayer::PlayPath(const EmfRecord& record) {
             break;
         std::vector<Box> boxes;
         for (const Figure& f : path_)
-            if (!f.points.empty())
-                boxes.push_back(BoxOf(f.points));
+            if (Box box; BoundsOf(f.points, &box))
+                boxes.push_back(box);
         path_.clear();
         state_.CombineClip(boxes, b.U32(8));
         break;

@@ -1,5 +1,6 @@
 #include "pictures/metafile/EmfPlayer.h"
 
+#include "pictures/metafile/Boxes.h"
 #include "pictures/metafile/SvgText.h"
 
 #include <algorithm>
@@ -68,18 +69,11 @@ bool EmfPlayer::PlayRecord(const EmfRecord& record) {
 
 bool EmfPlayer::ApplyClip() {
     std::vector<Box> boxes = state_.CanvasClip();
-    const Box m = canvas_.Margin();
     if (!boxes.empty()) {
-        std::vector<Box> cut;
-        for (const Box& b : boxes) {
-            const Box i{std::max(b.x0, m.x0), std::max(b.y0, m.y0), std::min(b.x1, m.x1),
-                        std::min(b.y1, m.y1)};
-            if (i.x0 < i.x1 && i.y0 < i.y1)
-                cut.push_back(i);
-        }
-        if (cut.empty())
+        // Cut to the margin too: a clip reaching far beyond it must not let far shapes through.
+        boxes = CombineBoxes(boxes, {canvas_.Margin()}, 1);
+        if (boxes.empty())
             return false;
-        boxes = std::move(cut);
     }
     canvas_.SetClip(boxes);
     return true;
@@ -120,8 +114,8 @@ std::string EmfPlayer::StrokeStyle() const {
     if (pen.Null())
         return " stroke=\"none\"";
     std::string out = " stroke=\"" + Hex(pen.color) + "\"";
-    const Affine& m = state_.ToDocument();
-    const double scale = std::sqrt(std::abs(m.Determinant()));
+    const Matrix& m = state_.ToDocument();
+    const double scale = m.Scale();
     double width = pen.Cosmetic() ? 0 : pen.width * scale;
     // GDI never draws a line thinner than a device pixel; keep hairlines visible at any size.
     const double side = std::max(canvas_.Width(), canvas_.Height());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pictures/metafile/Charsets.h"
+#include "pictures/metafile/EmfPlusGeometry.h"
 #include "pictures/metafile/EmfPlusPlayer.h"
 #include "pictures/metafile/EmfRecords.h"
 #include "pictures/metafile/EmfState.h"
@@ -25,11 +26,7 @@ public:
     std::size_t Skipped() const { return skipped_ + emfPlus_.Skipped(); }
 
 private:
-    // A figure of a shape or path, in document units.
-    struct Figure {
-        std::vector<Point> points;
-        bool closed = false;
-    };
+    // Figures (EmfPlusGeometry.h) of shapes and paths are in document units.
 
     // Dispatch (EmfPlayer.cpp): false for records not played.
     bool PlayRecord(const EmfRecord& record);
@@ -38,10 +35,10 @@ private:
     bool PlayShape(const EmfRecord& record);
     std::vector<Point> ReadPoints(const LittleEndian& b, std::size_t at, std::size_t count,
                                   bool small) const;
-    Point Doc(double x, double y) const { return state_.ToDocument()({x, y}); }
-    // Segments a full turn of a circle of this radius (document units) needs to look smooth
-    // at full screen.
-    int Segments(double documentLength, int least, int most) const;
+    Point Doc(double x, double y) const { return state_.ToDocument().Map({x, y}); }
+    // Segments a full turn of a circle of this radius (logical units, under the transform's
+    // larger scale) needs to look smooth at full screen.
+    int Segments(double radius) const;
     std::vector<Point> Arc(double l, double t, double r, double b, double startX, double startY,
                            double endX, double endY) const;
     std::vector<Point> AngleArc(double cx, double cy, double radius, double start,

@@ -34,11 +34,6 @@ enum Type : unsigned {
     kDrawDriverString = 0x4036,
 };
 
-constexpr unsigned kCompressed = 0x4000; // 16-bit integer coordinates
-constexpr unsigned kRelative = 0x0800;   // points as offsets from the one before
-const std::string kNoFill = " fill=\"none\"";
-const std::string kNoStroke = " stroke=\"none\"";
-
 struct RectF {
     double x = 0, y = 0, w = 0, h = 0;
 };
@@ -47,11 +42,7 @@ RectF ReadRect(const LittleEndian& b, std::size_t at, bool compressed) {
     if (compressed)
         return {double(b.S16(at)), double(b.S16(at + 2)), double(b.S16(at + 4)),
                 double(b.S16(at + 6))};
-    const auto f = [&b](std::size_t i) {
-        const double v = b.F32(i);
-        return std::isfinite(v) ? v : 0.0;
-    };
-    return {f(at), f(at + 4), f(at + 8), f(at + 12)};
+    return {b.FiniteF32(at), b.FiniteF32(at + 4), b.FiniteF32(at + 8), b.FiniteF32(at + 12)};
 }
 
 std::vector<Point> Corners(const RectF& r) {
@@ -291,10 +282,8 @@ void EmfPlusPlayer::DrawImage(unsigned type, unsigned flags, const LittleEndian&
         throw DecodeError("the file has a corrupt record");
     try {
         canvas_.Add("<image width=\"" + Num(width) + "\" height=\"" + Num(height) +
-                    "\" preserveAspectRatio=\"none\" transform=\"matrix(" + Num(place.a) + " " +
-                    Num(place.b) + " " + Num(place.c) + " " + Num(place.d) + " " + Num(place.e) +
-                    " " + Num(place.f) + ")\" xlink:href=\"data:" + mime + ";base64," +
-                    Base64(file) + "\"/>\n");
+                    "\" preserveAspectRatio=\"none\" transform=\"" + SvgMatrix(place) +
+                    "\" xlink:href=\"data:" + mime + ";base64," + Base64(file) + "\"/>\n");
     } catch (const DecodeError&) {
         full_ = true;
         throw;

@@ -2,8 +2,8 @@
 // string formats.
 #include "pictures/metafile/EmfPlusObjects.h"
 
-#include "pictures/metafile/Charsets.h"
 #include "pictures/metafile/Boxes.h"
+#include "pictures/metafile/Charsets.h"
 
 #include <algorithm>
 #include <array>
@@ -33,16 +33,11 @@ Argb Average(Argb p, Argb q, int weight = 2) {
     return {mean(p.a, q.a), mean(p.r, q.r), mean(p.g, q.g), mean(p.b, q.b)};
 }
 
-// A finite float, or 0: the numbers of a broken file must not poison the arithmetic after.
-double Finite(float value) {
-    return std::isfinite(value) ? value : 0.0;
-}
-
 EmfPlusPen ReadPen(const LittleEndian& b) {
     EmfPlusPen pen;
     const std::uint32_t flags = b.U32(8);
     pen.unit = b.U32(12);
-    pen.width = std::abs(Finite(b.F32(16)));
+    pen.width = std::abs(b.FiniteF32(16));
     std::size_t at = 20;
     if (flags & 0x01)
         at += 24; // a transform of the pen's shape, left out
@@ -53,7 +48,7 @@ EmfPlusPen ReadPen(const LittleEndian& b) {
     if (flags & 0x08)
         pen.join = b.U32(at), at += 4;
     if (flags & 0x10)
-        pen.miterLimit = std::clamp(Finite(b.F32(at)), 1.0, 100.0), at += 4;
+        pen.miterLimit = std::clamp(b.FiniteF32(at), 1.0, 100.0), at += 4;
     if (flags & 0x20)
         pen.style = b.S32(at), at += 4;
     if (flags & 0x40)
@@ -65,7 +60,7 @@ EmfPlusPen ReadPen(const LittleEndian& b) {
         at += 4;
         b.Span(at, std::size_t{count} * 4);
         for (std::uint32_t i = 0; i < count && i < 32; ++i)
-            pen.dashes.push_back(std::abs(Finite(b.F32(at + 4 * i))));
+            pen.dashes.push_back(std::abs(b.FiniteF32(at + 4 * i)));
         at += std::size_t{count} * 4;
     }
     if (flags & 0x200)
@@ -93,8 +88,8 @@ Boxes ReadRegionNode(const LittleEndian& b, std::size_t at, std::size_t* end, in
     at += 4;
     switch (type) {
     case 0x10000000: { // a rectangle
-        const double x = Finite(b.F32(at)), y = Finite(b.F32(at + 4));
-        const double w = Finite(b.F32(at + 8)), h = Finite(b.F32(at + 12));
+        const double x = b.FiniteF32(at), y = b.FiniteF32(at + 4);
+        const double w = b.FiniteF32(at + 8), h = b.FiniteF32(at + 12);
         *end = at + 16;
         return CombineBoxes(
             {}, {{std::min(x, x + w), std::min(y, y + h), std::max(x, x + w), std::max(y, y + h)}},
@@ -134,10 +129,10 @@ EmfPlusBrush ReadLinearGradient(const LittleEndian& b, std::size_t at) {
     const std::uint32_t flags = b.U32(at);
     EmfPlusGradient g;
     g.wrap = b.S32(at + 4);
-    g.x = Finite(b.F32(at + 8));
-    g.y = Finite(b.F32(at + 12));
-    g.w = Finite(b.F32(at + 16));
-    g.h = Finite(b.F32(at + 20));
+    g.x = b.FiniteF32(at + 8);
+    g.y = b.FiniteF32(at + 12);
+    g.w = b.FiniteF32(at + 16);
+    g.h = b.FiniteF32(at + 20);
     const Argb start = Argb::FromU32(b.U32(at + 24)), end = Argb::FromU32(b.U32(at + 28));
     std::size_t optional = at + 40;
     if (flags & 0x02) {
@@ -150,12 +145,12 @@ EmfPlusBrush ReadLinearGradient(const LittleEndian& b, std::size_t at) {
         const std::size_t count = b.U32(optional);
         b.Span(optional + 4, count * 8);
         for (std::size_t i = 0; i < std::min<std::size_t>(count, 64); ++i) {
-            const double position = std::clamp(Finite(b.F32(optional + 4 + 4 * i)), 0.0, 1.0);
+            const double position = std::clamp(b.FiniteF32(optional + 4 + 4 * i), 0.0, 1.0);
             const std::size_t value = optional + 4 + 4 * count + 4 * i;
             if (flags & 0x04) {
                 g.stops.emplace_back(position, Argb::FromU32(b.U32(value)));
             } else {
-                const double f = std::clamp(Finite(b.F32(value)), 0.0, 1.0);
+                const double f = std::clamp(b.FiniteF32(value), 0.0, 1.0);
                 const auto mix = [f](std::uint8_t p, std::uint8_t q) {
                     return static_cast<std::uint8_t>(std::lround(p + (q - p) * f));
                 };
@@ -176,8 +171,8 @@ EmfPlusBrush ReadPathGradient(const LittleEndian& b, std::size_t at) {
     g.radial = true;
     g.wrap = b.S32(at + 4);
     const Argb centre = Argb::FromU32(b.U32(at + 8));
-    g.centreX = Finite(b.F32(at + 12));
-    g.centreY = Finite(b.F32(at + 16));
+    g.centreX = b.FiniteF32(at + 12);
+    g.centreY = b.FiniteF32(at + 16);
     const std::size_t colors = b.U32(at + 20);
     b.Span(at + 24, colors * 4);
     const Argb edge = colors ? Argb::FromU32(b.U32(at + 24)) : centre;
@@ -227,7 +222,7 @@ Argb ReadTextureColor(const LittleEndian& b, std::size_t at) {
 
 EmfPlusFont ReadFont(const LittleEndian& b) {
     EmfPlusFont font;
-    font.emSize = std::abs(Finite(b.F32(4)));
+    font.emSize = std::abs(b.FiniteF32(4));
     font.unit = b.U32(8);
     font.style = b.S32(12);
     font.family = ReadUtf16(b, 24, b.U32(20), true);
@@ -291,7 +286,7 @@ std::vector<Point> ReadEmfPlusPoints(const LittleEndian& b, std::size_t at, std:
         points.reserve(count);
         for (std::size_t i = 0; i < count; ++i, at += size)
             points.push_back(compressed ? Point{double(b.S16(at)), double(b.S16(at + 2))}
-                                        : Point{Finite(b.F32(at)), Finite(b.F32(at + 4))});
+                                        : Point{b.FiniteF32(at), b.FiniteF32(at + 4)});
     }
     if (end)
         *end = at;
@@ -303,7 +298,8 @@ EmfPlusPath ReadEmfPlusPath(const LittleEndian& b, std::size_t at, std::size_t* 
     const std::uint32_t count = b.U32(at + 4);
     const std::uint32_t flags = b.U32(at + 8);
     std::size_t types = 0;
-    path.points = ReadEmfPlusPoints(b, at + 12, count, flags & 0x4000, flags & 0x0800, &types);
+    path.points =
+        ReadEmfPlusPoints(b, at + 12, count, flags & kCompressed, flags & kRelative, &types);
     path.types.reserve(count);
     if (flags & 0x1000) { // run-length encoded types
         while (path.types.size() < count) {

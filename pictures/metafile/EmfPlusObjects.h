@@ -101,6 +101,10 @@ EmfPlusBrush ReadEmfPlusBrush(const LittleEndian& b, std::size_t at);
 // A path at `at`, `end` becomes the offset after it.
 EmfPlusPath ReadEmfPlusPath(const LittleEndian& b, std::size_t at, std::size_t* end);
 
+// Flags of drawing records and paths that say how their points are stored.
+constexpr unsigned kCompressed = 0x4000; // 16-bit integer coordinates
+constexpr unsigned kRelative = 0x0800;   // points as offsets from the one before
+
 // `count` points at `at`: floats, 16-bit integers (compressed) or relative offsets.
 std::vector<Point> ReadEmfPlusPoints(const LittleEndian& b, std::size_t at, std::size_t count,
                                      bool compressed, bool relative, std::size_t* end = nullptr);

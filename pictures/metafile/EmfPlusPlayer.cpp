@@ -230,12 +230,8 @@ bool EmfPlusPlayer::StateRecord(unsigned type, unsigned flags, const LittleEndia
     }
     case kSetClipPath: { // taken as the path's bounding box
         const EmfPlusPath& path = Get<EmfPlusPath>(flags & 0xFF);
-        Boxes box;
-        for (const Point& p : path.points)
-            box = box.empty() ? Boxes{{p.x, p.y, p.x, p.y}}
-                              : Boxes{{std::min(box[0].x0, p.x), std::min(box[0].y0, p.y),
-                                       std::max(box[0].x1, p.x), std::max(box[0].y1, p.y)}};
-        SetClip((flags >> 8) & 0xF, box);
+        Box box;
+        SetClip((flags >> 8) & 0xF, BoundsOf(path.points, &box) ? Boxes{box} : Boxes{});
         return true;
     }
     case kSetClipRegion:
@@ -258,8 +254,7 @@ bool EmfPlusPlayer::StateRecord(unsigned type, unsigned flags, const LittleEndia
 }
 
 Matrix EmfPlusPlayer::ToDocument() const {
-    const Matrix device{toDocument_.sx, 0, 0, toDocument_.sy, toDocument_.ox, toDocument_.oy};
-    return state_.WorldToDevice().Then(device);
+    return state_.WorldToDevice().Then(toDocument_.ToMatrix());
 }
 
 Flattener EmfPlusPlayer::MakeFlattener() const {
@@ -272,17 +267,8 @@ Flattener EmfPlusPlayer::MakeFlattener() const {
 Boxes EmfPlusPlayer::ToDocumentBoxes(const Boxes& world) const {
     const Matrix m = ToDocument();
     Boxes out;
-    for (const Box& b : world) {
-        Boxes corners;
-        for (const Point& p :
-             {Point{b.x0, b.y0}, Point{b.x1, b.y0}, Point{b.x0, b.y1}, Point{b.x1, b.y1}}) {
-            const Point q = m.Map(p);
-            corners.push_back({q.x, q.y, q.x, q.y});
-        }
-        Box bounds;
-        BoundsOf(corners, &bounds);
-        out.push_back(bounds);
-    }
+    for (const Box& b : world)
+        out.push_back(DocumentBox(m, b.x0, b.y0, b.x1, b.y1));
     return out;
 }
 

@@ -72,6 +72,9 @@ private:
                      bool evenOdd = true);
     void StrokeFigures(const std::vector<Figure>& figures, unsigned penId);
 
+    static inline const std::string kNoFill = " fill=\"none\"";
+    static inline const std::string kNoStroke = " stroke=\"none\"";
+
     SvgCanvas& canvas_;
     DeviceToDocument toDocument_;
     double tolerance_ = 1; // document units: a quarter pixel at full-screen size

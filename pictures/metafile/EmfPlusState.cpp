@@ -11,20 +11,6 @@ constexpr std::size_t kMaxSaved = 64;
 
 } // namespace
 
-Matrix Matrix::Then(const Matrix& n) const {
-    return {a * n.a + b * n.c, a * n.b + b * n.d,       c * n.a + d * n.c,
-            c * n.b + d * n.d, e * n.a + f * n.c + n.e, e * n.b + f * n.d + n.f};
-}
-
-double Matrix::Scale() const {
-    return std::sqrt(std::abs(a * d - b * c));
-}
-
-bool Matrix::IsFinite() const {
-    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) &&
-           std::isfinite(e) && std::isfinite(f);
-}
-
 void EmfPlusState::SetDpi(double dpiX, double dpiY) {
     if (dpiX > 0 && dpiX < 1e6 && dpiY > 0 && dpiY < 1e6) {
         dpiX_ = dpiX;

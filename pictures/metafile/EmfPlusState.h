@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pictures/metafile/Boxes.h"
+#include "pictures/metafile/EmfFrame.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,18 +12,6 @@
 #include <vector>
 
 namespace pictures::metafile {
-
-// x' = a x + c y + e, y' = b x + d y + f, as EMF+ writes its matrices.
-struct Matrix {
-    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
-    Point Map(Point p) const { return {a * p.x + c * p.y + e, b * p.x + d * p.y + f}; }
-    Point MapVector(Point p) const { return {a * p.x + c * p.y, b * p.x + d * p.y}; }
-    // This one first, then `next`.
-    Matrix Then(const Matrix& next) const;
-    // How much areas grow, as a length: the square root of the determinant.
-    double Scale() const;
-    bool IsFinite() const;
-};
 
 struct EmfPlusGraphics {
     Matrix world;           // world to the container's space

@@ -10,17 +10,9 @@
 namespace pictures::metafile {
 namespace {
 
-const std::string kNoFill = " fill=\"none\"";
-const std::string kNoStroke = " stroke=\"none\"";
-
 std::string Opacity(const char* name, std::uint8_t alpha) {
     return alpha == 255 ? std::string()
                         : " " + std::string(name) + "=\"" + Num(alpha / 255.0) + "\"";
-}
-
-std::string Matrix6(const Matrix& m) {
-    return "matrix(" + Num(m.a) + " " + Num(m.b) + " " + Num(m.c) + " " + Num(m.d) + " " +
-           Num(m.e) + " " + Num(m.f) + ")";
 }
 
 } // namespace
@@ -99,14 +91,14 @@ std::string EmfPlusPlayer::BrushFill(unsigned flags, std::uint32_t brush, bool e
         }
         element = "<defs><radialGradient id=\"" + id +
                   "\" gradientUnits=\"userSpaceOnUse\" cx=\"0\" cy=\"0\" r=\"1\" fx=\"" + Num(fx) +
-                  "\" fy=\"" + Num(fy) + "\" gradientTransform=\"" + Matrix6(m) + "\">";
+                  "\" fy=\"" + Num(fy) + "\" gradientTransform=\"" + SvgMatrix(m) + "\">";
     } else {
         const Matrix m = g.transform.Then(ToDocument());
         if (!m.IsFinite())
             throw DecodeError("the file has a corrupt record");
         element = "<defs><linearGradient id=\"" + id + "\" gradientUnits=\"userSpaceOnUse\" x1=\"" +
                   Num(g.x) + "\" y1=\"" + Num(g.y) + "\" x2=\"" + Num(g.x + g.w) + "\" y2=\"" +
-                  Num(g.y) + "\" gradientTransform=\"" + Matrix6(m) + "\" spreadMethod=\"" +
+                  Num(g.y) + "\" gradientTransform=\"" + SvgMatrix(m) + "\" spreadMethod=\"" +
                   spread[std::clamp(g.wrap, 0, 4)] + "\">";
     }
     for (const auto& [offset, c] : g.stops)

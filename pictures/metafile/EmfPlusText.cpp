@@ -2,6 +2,8 @@
 // driver strings at their glyphs' own positions, handed to the canvas as glyph runs.
 #include "pictures/metafile/EmfPlusPlayer.h"
 
+#include "pictures/metafile/Charsets.h"
+#include "pictures/metafile/EmfGlyphIndex.h"
 #include "pictures/metafile/SvgText.h"
 #include "pictures/metafile/SymbolFonts.h"
 
@@ -19,19 +21,6 @@ constexpr double kAscent = 0.905, kLineSpacing = 1.15;
 // Glyphs larger than this many pictures show nothing readable, and cost the renderer.
 constexpr double kMaxEms = 2;
 
-void PutUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-8 of UTF-16 units, symbol fonts mapped by their own tables.
 std::string TextOf(const LittleEndian& b, std::size_t at, std::size_t count,
                    const std::string& face, bool* symbol) {
@@ -48,11 +37,32 @@ std::string TextOf(const LittleEndian& b, std::size_t at, std::size_t count,
     return SymbolFontToUtf8(face, bytes).value_or(std::string());
 }
 
-struct Layout {
-    double fontSize = 0; // document units
-    double emWorld = 0;
+// The baseline's direction where `m` maps the x axis: a unit vector and its rotation.
+struct Baseline {
     double dirX = 1, dirY = 0, degrees = 0;
 };
+
+Baseline BaselineOf(const Matrix& m) {
+    const Point along = m.MapVector({1, 0});
+    const double norm = std::hypot(along.x, along.y);
+    Baseline line;
+    if (norm > 0)
+        line = {along.x / norm, along.y / norm};
+    const double degrees = std::atan2(line.dirY, line.dirX) * 180 / std::numbers::pi;
+    line.degrees = std::abs(degrees) > 1e-6 ? degrees : 0;
+    return line;
+}
+
+// The font's attributes for a run; `anchor` (if any) says where the run's origin lies.
+std::string FontAttributes(const std::string& family, const EmfPlusFont& font, double fontSize,
+                           const char* anchor) {
+    std::string out = " font-family=\"" + family + "\" font-size=\"" + Num(fontSize) +
+                      "\" font-weight=\"" + (font.style & 1 ? "700" : "400") + "\" font-style=\"" +
+                      (font.style & 2 ? "italic" : "normal") + "\"";
+    if (anchor)
+        out += std::string(" text-anchor=\"") + anchor + "\"";
+    return out;
+}
 
 } // namespace
 
@@ -65,11 +75,7 @@ void EmfPlusPlayer::DrawString(unsigned flags, const LittleEndian& b) {
         std::holds_alternative<EmfPlusStringFormat>(objects_[formatId]))
         format = std::get<EmfPlusStringFormat>(objects_[formatId]);
     const std::size_t length = b.U32(8);
-    const auto f = [&b](std::size_t at) {
-        const double v = b.F32(at);
-        return std::isfinite(v) ? v : 0.0;
-    };
-    const double x = f(12), y = f(16), w = f(20), h = f(24);
+    const double x = b.FiniteF32(12), y = b.FiniteF32(16), w = b.FiniteF32(20), h = b.FiniteF32(24);
     bool symbol = false;
     const std::string text = TextOf(b, 28, length, font.family, &symbol);
 
@@ -114,20 +120,11 @@ void EmfPlusPlayer::DrawString(unsigned flags, const LittleEndian& b) {
         anchor = "end";
     }
 
-    const Point along = m.MapVector({1, 0});
-    const double norm = std::hypot(along.x, along.y);
-    const double dirX = norm > 0 ? along.x / norm : 1, dirY = norm > 0 ? along.y / norm : 0;
-    const double degrees = std::atan2(dirY, dirX) * 180 / std::numbers::pi;
+    const Baseline line = BaselineOf(m);
     std::string family = symbol ? "serif" : XmlEscape(font.family);
     if (family.empty())
         family = "sans-serif";
-    std::string attributes = " font-family=\"" + family + "\" font-size=\"" + Num(fontSize) +
-                             "\" font-weight=\"" + (font.style & 1 ? "700" : "400") +
-                             "\" font-style=\"" + (font.style & 2 ? "italic" : "normal") +
-                             "\" text-anchor=\"" + anchor + "\" fill=\"" +
-                             HexColor(color.r, color.g, color.b) + "\"";
-    if (color.a != 255)
-        attributes += " fill-opacity=\"" + Num(color.a / 255.0) + "\"";
+    std::string attributes = FontAttributes(family, font, fontSize, anchor) + Fill(color, false);
     if (font.style & 12)
         attributes +=
             font.style & 4 ? " text-decoration=\"underline\"" : " text-decoration=\"line-through\"";
@@ -138,8 +135,8 @@ void EmfPlusPlayer::DrawString(unsigned flags, const LittleEndian& b) {
         const Point at =
             m.Map({left, top + kAscent * em + static_cast<double>(i) * kLineSpacing * em});
         try {
-            canvas_.AddGlyphs({kFirstTextRecord + drawn_++, false, attributes, at.x, at.y, dirX,
-                               dirY, std::abs(degrees) > 1e-6 ? degrees : 0, fontSize, lines[i]});
+            canvas_.AddGlyphs({kFirstTextRecord + drawn_++, false, attributes, at.x, at.y,
+                               line.dirX, line.dirY, line.degrees, fontSize, lines[i]});
         } catch (const DecodeError&) {
             full_ = true;
             throw;
@@ -174,25 +171,19 @@ void EmfPlusPlayer::DrawDriverString(unsigned flags, const LittleEndian& b) {
     if (!(fontSize > 0 && fontSize < kMaxEms * std::max(canvas_.Width(), canvas_.Height())) ||
         color.a == 0 || !UseClip())
         return;
-    const Point along = m.MapVector({1, 0});
-    const double norm = std::hypot(along.x, along.y);
-    const double dirX = norm > 0 ? along.x / norm : 1, dirY = norm > 0 ? along.y / norm : 0;
-    const double degrees = std::atan2(dirY, dirX) * 180 / std::numbers::pi;
-    std::string attributes =
-        " font-family=\"" + (font.family.empty() ? "sans-serif" : XmlEscape(font.family)) +
-        "\" font-size=\"" + Num(fontSize) + "\" font-weight=\"" + (font.style & 1 ? "700" : "400") +
-        "\" font-style=\"" + (font.style & 2 ? "italic" : "normal") + "\" fill=\"" +
-        HexColor(color.r, color.g, color.b) + "\"";
-    if (color.a != 255)
-        attributes += " fill-opacity=\"" + Num(color.a / 255.0) + "\"";
-    attributes += " stroke=\"none\"";
+    const Baseline line = BaselineOf(m);
+    const std::string attributes =
+        FontAttributes(font.family.empty() ? "sans-serif" : XmlEscape(font.family), font, fontSize,
+                       nullptr) +
+        Fill(color, false) + " stroke=\"none\"";
     // Without a character map lookup the codes are glyph indices, which only the font knows;
     // in the common TrueType fonts the printable ASCII glyphs sit 29 below their codes.
     const auto character = [&](std::size_t i) -> std::uint32_t {
         const std::uint32_t code = b.U16(16 + 2 * i);
         if (options & 1)
             return code >= 0xD800 && code < 0xE000 ? 0xFFFD : code;
-        return code >= 3 && code <= 0x7E - 29 ? code + 29 : 0xFFFD;
+        const auto ascii = AsciiOfGlyphIndex(code);
+        return ascii ? std::uint32_t(*ascii) : 0xFFFD;
     };
     // With realized advances only the first position counts; the font lays out the rest.
     const bool oneRun = options & 4;
@@ -200,7 +191,7 @@ void EmfPlusPlayer::DrawDriverString(unsigned flags, const LittleEndian& b) {
     std::string run;
     for (std::size_t i = 0; i < count; ++i) {
         std::string utf8;
-        PutUtf8(utf8, character(i));
+        AppendUtf8(utf8, character(i));
         if (oneRun) {
             run += utf8;
             if (i + 1 < count)
@@ -212,8 +203,8 @@ void EmfPlusPlayer::DrawDriverString(unsigned flags, const LittleEndian& b) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y))
             continue;
         try {
-            canvas_.AddGlyphs({record, !oneRun && i > 0, attributes, p.x, p.y, dirX, dirY,
-                               std::abs(degrees) > 1e-6 ? degrees : 0, fontSize, utf8});
+            canvas_.AddGlyphs({record, !oneRun && i > 0, attributes, p.x, p.y, line.dirX, line.dirY,
+                               line.degrees, fontSize, utf8});
         } catch (const DecodeError&) {
             full_ = true;
             throw;

@@ -32,23 +32,23 @@ std::vector<Point> EmfPlayer::ReadPoints(const LittleEndian& b, std::size_t at, 
     return points;
 }
 
-int EmfPlayer::Segments(double documentLength, int least, int most) const {
-    const double pixels = documentLength * pixelsPerUnit_;
+int EmfPlayer::Segments(double radius) const {
+    constexpr int kLeast = 8, kMost = 256;
+    const Matrix& m = state_.ToDocument();
+    const double scale = std::max(std::hypot(m.a, m.b), std::hypot(m.c, m.d));
+    const double pixels = radius * scale * pixelsPerUnit_;
     if (!(pixels > 0))
-        return least;
+        return kLeast;
     // A chord of a circle of radius r over angle a strays r a^2 / 8 from it: keep that under a
     // quarter pixel over a full turn.
     const double n = 2 * std::numbers::pi / std::sqrt(2 / std::max(pixels, 1e-9));
-    return static_cast<int>(std::clamp(std::ceil(n), double(least), double(most)));
+    return static_cast<int>(std::clamp(std::ceil(n), double(kLeast), double(kMost)));
 }
 
 std::vector<Point> EmfPlayer::AngleArc(double cx, double cy, double radius, double start,
                                        double sweep) const {
-    const Affine& m = state_.ToDocument();
-    const double scale = std::max(std::hypot(m.a, m.b), std::hypot(m.c, m.d));
     const double turns = std::min(std::abs(sweep) / kTau, 1.0);
-    const int n =
-        std::max(2, static_cast<int>(std::ceil(Segments(radius * scale, 8, 256) * turns)));
+    const int n = std::max(2, static_cast<int>(std::ceil(Segments(radius) * turns)));
     std::vector<Point> points;
     for (int i = 0; i <= n; ++i) {
         const double t = start + sweep * i / n;
@@ -71,11 +71,8 @@ std::vector<Point> EmfPlayer::Arc(double l, double t, double r, double b, double
     if (state_.Current().clockwise)
         sweep -= kTau;
     // Along an ellipse of radii rx, ry: a circle of the larger one is fine enough.
-    const Affine& m = state_.ToDocument();
-    const double scale = std::max(std::hypot(m.a, m.b), std::hypot(m.c, m.d));
-    const int n =
-        std::max(2, static_cast<int>(std::ceil(Segments(std::max(rx, ry) * scale, 8, 256) *
-                                               std::abs(sweep) / kTau)));
+    const int n = std::max(
+        2, static_cast<int>(std::ceil(Segments(std::max(rx, ry)) * std::abs(sweep) / kTau)));
     std::vector<Point> points;
     for (int i = 0; i <= n; ++i) {
         const double a = a0 + sweep * i / n;
@@ -100,9 +97,7 @@ std::vector<Point> EmfPlayer::RoundRectRing(double l, double t, double r, double
     const double rx = std::min(std::abs(w), r - l) / 2, ry = std::min(std::abs(h), b - t) / 2;
     if (rx == 0 || ry == 0)
         return {Doc(l, t), Doc(r, t), Doc(r, b), Doc(l, b)};
-    const Affine& m = state_.ToDocument();
-    const double scale = std::max(std::hypot(m.a, m.b), std::hypot(m.c, m.d));
-    const int n = std::max(2, Segments(std::max(rx, ry) * scale, 8, 256) / 4);
+    const int n = std::max(2, Segments(std::max(rx, ry)) / 4);
     std::vector<Point> ring;
     const double corners[4][3] = {
         {r - rx, t + ry, 0}, {l + rx, t + ry, 1}, {l + rx, b - ry, 2}, {r - rx, b - ry, 3}};
@@ -303,7 +298,7 @@ bool EmfPlayer::PlayShape(const EmfRecord& record) {
     case 15: { // SETPIXELV: a device pixel's square
         const Point p = Doc(b.S32(8), b.S32(12));
         const double side = state_.DeviceMapping().sx;
-        const Rgb c{b.U8(16), b.U8(17), b.U8(18)};
+        const Rgb c = ColorRefAt(b, 16);
         FillBox(p.x, p.y, side, side, " fill=\"" + HexColor(c.r, c.g, c.b) + "\"");
         break;
     }

@@ -12,12 +12,8 @@ namespace {
 constexpr double kFixedModeMm[] = {0.1, 0.01, 0.254, 0.0254, 25.4 / 1440};
 constexpr std::size_t kMaxSaved = 4096;
 
-Rgb ColorAt(const LittleEndian& b, std::size_t at) {
-    return {b.U8(at), b.U8(at + 1), b.U8(at + 2)};
-}
-
-Affine ReadXform(const LittleEndian& b, std::size_t at) {
-    Affine m{b.F32(at),      b.F32(at + 4),  b.F32(at + 8),
+Matrix ReadXform(const LittleEndian& b, std::size_t at) {
+    Matrix m{b.F32(at),      b.F32(at + 4),  b.F32(at + 8),
              b.F32(at + 12), b.F32(at + 16), b.F32(at + 20)};
     // A transform of non-finite or absurd numbers is dropped rather than spread into every point.
     for (const double v : {m.a, m.b, m.c, m.d, m.e, m.f})
@@ -27,23 +23,6 @@ Affine ReadXform(const LittleEndian& b, std::size_t at) {
 }
 
 } // namespace
-
-Affine Affine::Then(const Affine& n) const {
-    return {n.a * a + n.c * b, n.b * a + n.d * b,       n.a * c + n.c * d,
-            n.b * c + n.d * d, n.a * e + n.c * f + n.e, n.b * e + n.d * f + n.f};
-}
-
-Box DocumentBox(const Affine& m, double x0, double y0, double x1, double y1) {
-    const Point corners[] = {m({x0, y0}), m({x1, y0}), m({x0, y1}), m({x1, y1})};
-    Box box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-    for (const Point& p : corners) {
-        box.x0 = std::min(box.x0, p.x);
-        box.y0 = std::min(box.y0, p.y);
-        box.x1 = std::max(box.x1, p.x);
-        box.y1 = std::max(box.y1, p.y);
-    }
-    return box;
-}
 
 EmfState::EmfState(const EmfHeader& header)
     : device_(DocumentMapping(header)), pixelsPerMmX_(header.devicePixelsX / header.deviceMmX),
@@ -70,10 +49,9 @@ void EmfState::Update() {
     }
     if (!(std::abs(sx) < 1e12) || !(std::abs(sy) < 1e12))
         sx = sy = 1;
-    const Affine page{
+    const Matrix page{
         sx, 0, 0, sy, s.viewportOrg.x - s.windowOrg.x * sx, s.viewportOrg.y - s.windowOrg.y * sy};
-    const Affine device{device_.sx, 0, 0, device_.sy, device_.ox, device_.oy};
-    toDocument_ = dc_.world.Then(page).Then(device);
+    toDocument_ = dc_.world.Then(page).Then(device_.ToMatrix());
 }
 
 bool EmfState::Play(const EmfRecord& record) {
@@ -112,10 +90,10 @@ bool EmfState::Play(const EmfRecord& record) {
         dc_.textAlign = b.U32(8);
         break;
     case 24:
-        dc_.textColor = ColorAt(b, 8);
+        dc_.textColor = ColorRefAt(b, 8);
         break;
     case 25:
-        dc_.bkColor = ColorAt(b, 8);
+        dc_.bkColor = ColorRefAt(b, 8);
         break;
     case 27:
         dc_.position = point(8);
@@ -148,7 +126,7 @@ bool EmfState::Play(const EmfRecord& record) {
         dc_.world = ReadXform(b, 8);
         break;
     case 36: {
-        const Affine x = ReadXform(b, 8);
+        const Matrix x = ReadXform(b, 8);
         switch (b.U32(32)) {
         case 1:
             dc_.world = {};
@@ -185,7 +163,7 @@ bool EmfState::Play(const EmfRecord& record) {
     case 26: { // OFFSETCLIPRGN, by logical units
         if (!dc_.clip)
             break;
-        const Point o = toDocument_.Linear(b.S32(8), b.S32(12));
+        const Point o = toDocument_.MapVector({double(b.S32(8)), double(b.S32(12))});
         for (Box& box : *dc_.clip)
             box = {box.x0 + o.x, box.y0 + o.y, box.x1 + o.x, box.y1 + o.y};
         break;

@@ -8,6 +8,7 @@
 #include "pictures/metafile/Dib.h"
 #include "pictures/metafile/EmfFrame.h"
 #include "pictures/metafile/EmfRecords.h"
+#include "pictures/metafile/LittleEndian.h"
 
 #include <cstddef>
 #include <optional>
@@ -16,17 +17,10 @@
 
 namespace pictures::metafile {
 
-// x' = a x + c y + e, y' = b x + d y + f.
-struct Affine {
-    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
-    Point operator()(const Point& p) const {
-        return {a * p.x + c * p.y + e, b * p.x + d * p.y + f};
-    }
-    Point Linear(double x, double y) const { return {a * x + c * y, b * x + d * y}; }
-    // This transform, then `next`.
-    Affine Then(const Affine& next) const;
-    double Determinant() const { return a * d - b * c; }
-};
+// A COLORREF: red, green and blue, one byte each.
+inline Rgb ColorRefAt(const LittleEndian& b, std::size_t at) {
+    return {b.U8(at), b.U8(at + 1), b.U8(at + 2)};
+}
 
 struct Pen {
     unsigned style = 0; // PS_* with end cap, join and type bits
@@ -56,7 +50,7 @@ struct Font {
 struct EmfDc {
     int mapMode = 1;
     Point windowOrg{0, 0}, windowExt{1, 1}, viewportOrg{0, 0}, viewportExt{1, 1};
-    Affine world;
+    Matrix world;
     Pen pen;
     Brush brush;
     Font font;
@@ -82,7 +76,7 @@ public:
     const EmfDc& Current() const { return dc_; }
     EmfDc& Current() { return dc_; }
     // Logical units to the document's, as the state stands.
-    const Affine& ToDocument() const { return toDocument_; }
+    const Matrix& ToDocument() const { return toDocument_; }
     // Device pixels to the document's.
     const DeviceToDocument& DeviceMapping() const { return device_; }
     // Whether the clipping region leaves nothing to draw in.
@@ -113,10 +107,7 @@ private:
     EmfDc dc_;
     std::vector<EmfDc> saved_;
     std::vector<Object> objects_;
-    Affine toDocument_;
+    Matrix toDocument_;
 };
-
-// A box in document units holding the logical rectangle's corners.
-Box DocumentBox(const Affine& toDocument, double x0, double y0, double x1, double y1);
 
 } // namespace pictures::metafile

@@ -3,6 +3,7 @@
 // run.
 #include "pictures/metafile/EmfPlayer.h"
 
+#include "pictures/metafile/EmfGlyphIndex.h"
 #include "pictures/metafile/SvgText.h"
 #include "pictures/metafile/SymbolFonts.h"
 
@@ -100,10 +101,11 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
     // Characters of two bytes in the code pages of East Asian character sets are read whole,
     // without their advances (which are given byte by byte).
     const unsigned charset = font.charset;
+    const bool symbolFont = SymbolFontToUtf8(font.face, "").has_value();
     const bool multiByte =
         !wide && !(options & kEtoGlyphIndex) &&
         (charset == 128 || charset == 129 || charset == 130 || charset == 134 || charset == 136) &&
-        !SymbolFontToUtf8(font.face, "A");
+        !symbolFont;
     if (multiByte)
         glyphs.push_back(codePages_.ToUtf8(
             {reinterpret_cast<const char*>(chars.data()), chars.size()}, charset));
@@ -113,13 +115,10 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
         if (options & kEtoGlyphIndex) {
             // Without the font, indices are read in the standard TrueType order, in which
             // glyph 3 is the space; a symbol font's order is its own.
-            const unsigned c = code + 29;
-            if (c >= 32 && c < 127 && !SymbolFontToUtf8(font.face, "A"))
-                glyph = std::string(1, static_cast<char>(c));
-        } else if (const auto symbol =
-                       SymbolFontToUtf8(font.face, std::string(1, static_cast<char>(code & 0xFF)));
-                   symbol && (code < 0x100 || (code & 0xFF00) == 0xF000)) {
-            glyph = *symbol;
+            if (const auto c = AsciiOfGlyphIndex(code); c && !symbolFont)
+                glyph = std::string(1, *c);
+        } else if (symbolFont && (code < 0x100 || (code & 0xFF00) == 0xF000)) {
+            glyph = *SymbolFontToUtf8(font.face, std::string(1, static_cast<char>(code & 0xFF)));
             symbols = true;
         } else if (wide) {
             if (code >= 0xDC00 && code < 0xE000 && !glyphs.empty()) {
@@ -134,17 +133,17 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
     }
 
     // The baseline's direction and the em size, in logical units and in the document's.
-    const Affine& m = state_.ToDocument();
+    const Matrix& m = state_.ToDocument();
     const double angle = font.escapement / 10.0 * std::numbers::pi / 180;
     const double ux = std::cos(angle),
                  uy = m.Determinant() < 0 ? std::sin(angle) : -std::sin(angle);
-    const Point dir = m.Linear(ux, uy);
+    const Point dir = m.MapVector({ux, uy});
     const double dirLength = std::hypot(dir.x, dir.y);
     if (!(dirLength > 0) || !std::isfinite(dirLength))
         return;
     const double dirX = dir.x / dirLength, dirY = dir.y / dirLength;
     // SVG text cannot stretch: under unequal scales the em takes their geometric mean.
-    double em = std::abs(double(font.height)) * std::sqrt(std::abs(m.Determinant()));
+    double em = std::abs(double(font.height)) * m.Scale();
     if (font.height > 0)
         em /= 1.15;
     if (font.height == 0)
@@ -167,13 +166,13 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
         total = {total.x + a.x, total.y + a.y};
     // In the document: along the baseline by dx, and up (against the text's descent) by dy.
     const auto offset = [&](const Point& a) {
-        return m.Linear(ux * a.x + uy * a.y, uy * a.x - ux * a.y);
+        return m.MapVector({ux * a.x + uy * a.y, uy * a.x - ux * a.y});
     };
 
     Point reference{double(b.S32(at)), double(b.S32(at + 4))};
     if (s.textAlign & kTaUpdateCp)
         reference = s.position;
-    Point origin = m(reference);
+    Point origin = m.Map(reference);
     const double downX = -dirY, downY = dirX;
     const unsigned vertical = s.textAlign & kTaBaseline;
     const double drop = vertical == kTaBaseline ? 0 : vertical == kTaBottom ? -0.21 * em : 0.9 * em;
@@ -208,8 +207,8 @@ void EmfPlayer::Text(const LittleEndian& b, std::size_t at, bool wide, std::size
         " fill=\"" + HexColor(s.bkColor.r, s.bkColor.g, s.bkColor.b) + "\"";
     if (options & kEtoOpaque) {
         const double l = b.S32(at + 20), t = b.S32(at + 24), r = b.S32(at + 28), u = b.S32(at + 32);
-        Emit({{{m({l, t}), m({r, t}), m({r, u}), m({l, u})}, true}}, true, false, background,
-             " stroke=\"none\"");
+        Emit({{{m.Map({l, t}), m.Map({r, t}), m.Map({r, u}), m.Map({l, u})}, true}}, true, false,
+             background, " stroke=\"none\"");
     } else if (s.bkMode == 2 && measured) {
         const Point a{origin.x - downX * 0.9 * em, origin.y - downY * 0.9 * em};
         const Point d{origin.x + downX * 0.21 * em, origin.y + downY * 0.21 * em};

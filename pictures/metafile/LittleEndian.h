@@ -5,6 +5,7 @@
 #include "pictures/metafile/Decoded.h"
 
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -38,6 +39,12 @@ public:
     std::int16_t S16(std::size_t at) const { return static_cast<std::int16_t>(U16(at)); }
     std::int32_t S32(std::size_t at) const { return static_cast<std::int32_t>(U32(at)); }
     float F32(std::size_t at) const { return std::bit_cast<float>(U32(at)); }
+    // A float, or 0 when it is not finite: a broken file's numbers must not poison the
+    // arithmetic after.
+    double FiniteF32(std::size_t at) const {
+        const float value = F32(at);
+        return std::isfinite(value) ? value : 0.0;
+    }
 
 private:
     std::span<const unsigned char> bytes_;
