@@ -138,21 +138,17 @@ void EmfPlayer::Emit(const std::vector<Figure>& figures, bool fill, bool stroke,
     stroke = stroke && strokeStyle != " stroke=\"none\"";
     if ((!fill && !stroke) || figures.empty() || !ApplyClip())
         return;
-    Box bounds{1e300, 1e300, -1e300, -1e300};
+    std::vector<std::vector<Point>> rings;
     bool allClosed = true;
     for (const Figure& f : figures) {
         allClosed = allClosed && f.closed;
-        for (const Point& p : f.points)
-            bounds = {std::min(bounds.x0, p.x), std::min(bounds.y0, p.y), std::max(bounds.x1, p.x),
-                      std::max(bounds.y1, p.y)};
+        rings.push_back(f.points);
     }
+    const Box bounds = SvgCanvas::BoundsOf(rings);
     if (!(bounds.x0 <= bounds.x1))
         return;
     const auto emit = [&](bool closed, const std::string& f, const std::string& s) {
         if (canvas_.Clips(bounds)) {
-            std::vector<std::vector<Point>> rings;
-            for (const Figure& figure : figures)
-                rings.push_back(figure.points);
             canvas_.AddClippedShape(rings, closed, f, s);
             return;
         }

@@ -63,29 +63,17 @@ void EmfPlusPlayer::Shape(const std::vector<Figure>& figures, const std::string&
     const auto emit = [this](const std::vector<const Figure*>& parts, bool closed,
                              const std::string& f, const std::string& s) {
         std::vector<std::vector<Point>> rings;
-        Box bounds{1e300, 1e300, -1e300, -1e300};
         for (const Figure* figure : parts) {
-            for (const Point& p : figure->points) {
+            for (const Point& p : figure->points)
                 if (!std::isfinite(p.x) || !std::isfinite(p.y))
                     throw DecodeError("the file has a corrupt record");
-                bounds = {std::min(bounds.x0, p.x), std::min(bounds.y0, p.y),
-                          std::max(bounds.x1, p.x), std::max(bounds.y1, p.y)};
-            }
             if (figure->points.size() >= 2)
                 rings.push_back(figure->points);
         }
         if (rings.empty())
             return;
         try {
-            if (canvas_.Clips(bounds)) {
-                canvas_.AddClippedShape(rings, closed, f, s);
-                return;
-            }
-            std::string d;
-            for (const std::vector<Point>& ring : rings)
-                d += canvas_.PathData(ring, closed);
-            if (!d.empty())
-                canvas_.Add("<path d=\"" + d + "\"" + f + s + "/>\n");
+            canvas_.AddShape(rings, closed, f, s);
         } catch (const DecodeError&) {
             full_ = true;
             throw;

@@ -156,6 +156,28 @@ void SvgCanvas::AddClippedShape(const std::vector<std::vector<Point>>& rings, bo
         Add("<path d=\"" + outline + "\" fill=\"none\"" + stroke + "/>\n");
 }
 
+Box SvgCanvas::BoundsOf(const std::vector<std::vector<Point>>& rings) {
+    Box bounds{1e300, 1e300, -1e300, -1e300};
+    for (const std::vector<Point>& ring : rings)
+        for (const Point& p : ring)
+            bounds = {std::min(bounds.x0, p.x), std::min(bounds.y0, p.y), std::max(bounds.x1, p.x),
+                      std::max(bounds.y1, p.y)};
+    return bounds;
+}
+
+void SvgCanvas::AddShape(const std::vector<std::vector<Point>>& rings, bool closed,
+                         const std::string& fill, const std::string& stroke) {
+    if (Clips(BoundsOf(rings))) {
+        AddClippedShape(rings, closed, fill, stroke);
+        return;
+    }
+    std::string d;
+    for (const std::vector<Point>& ring : rings)
+        d += PathData(ring, closed);
+    if (!d.empty())
+        Add("<path d=\"" + d + "\"" + fill + stroke + "/>\n");
+}
+
 std::string SvgCanvas::TakeDocument() {
     FlushText();
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

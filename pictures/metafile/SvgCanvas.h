@@ -57,6 +57,12 @@ public:
     // an element of its own; `fill` and `stroke` are their style attributes.
     void AddClippedShape(const std::vector<std::vector<Point>>& rings, bool closed,
                          const std::string& fill, const std::string& stroke);
+    // A shape of one or more rings: one path element cut to the margin, or cut to the clip when
+    // the clip reaches into it.
+    void AddShape(const std::vector<std::vector<Point>>& rings, bool closed,
+                  const std::string& fill, const std::string& stroke);
+    // The smallest box holding every point of the rings; x0 > x1 when there are none.
+    static Box BoundsOf(const std::vector<std::vector<Point>>& rings);
 
     std::string TakeDocument();
 

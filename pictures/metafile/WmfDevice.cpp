@@ -197,12 +197,7 @@ std::vector<Point> WmfDevice::DocPoints(const wmfD_Coord* points, unsigned count
 
 bool WmfDevice::DrawnClipped(const std::vector<std::vector<Point>>& rings, bool closed,
                              const std::string& fill, const std::string& stroke) {
-    Box bounds{1e300, 1e300, -1e300, -1e300};
-    for (const auto& ring : rings)
-        for (const Point& p : ring)
-            bounds = {std::min(bounds.x0, p.x), std::min(bounds.y0, p.y), std::max(bounds.x1, p.x),
-                      std::max(bounds.y1, p.y)};
-    if (!svg_.Clips(bounds))
+    if (!svg_.Clips(SvgCanvas::BoundsOf(rings)))
         return false;
     svg_.AddClippedShape(rings, closed, fill, stroke);
     return true;
@@ -291,37 +286,26 @@ void WmfDevice::Ellipse(wmfDrawArc_t* a) {
              Num(std::abs(a->BR.y - a->TL.y) / 2 * sy_) + "\"" + fill + stroke + "/>\n");
 }
 
-void WmfDevice::AddPath(const std::vector<std::vector<Point>>& rings, bool closed,
-                        const std::string& fill, const std::string& stroke) {
-    if (DrawnClipped(rings, closed, fill, stroke))
-        return;
-    std::string d;
-    for (const std::vector<Point>& ring : rings)
-        d += svg_.PathData(ring, closed);
-    if (!d.empty())
-        svg_.Add("<path d=\"" + d + "\"" + fill + stroke + "/>\n");
-}
-
 void WmfDevice::Line(wmfDrawLine_t* l) {
     Frame(l->dc);
     if (!TO_DRAW(l))
         return;
     const wmfD_Coord ends[] = {l->from, l->to};
-    AddPath({DocPoints(ends, 2)}, false, " fill=\"none\"", Stroke(l->dc));
+    svg_.AddShape({DocPoints(ends, 2)}, false, " fill=\"none\"", Stroke(l->dc));
 }
 
 void WmfDevice::PolyLine(wmfPolyLine_t* p) {
     Frame(p->dc);
     if (p->count < 2 || !p->pt || !TO_DRAW(p))
         return;
-    AddPath({DocPoints(p->pt, p->count)}, false, " fill=\"none\"", Stroke(p->dc));
+    svg_.AddShape({DocPoints(p->pt, p->count)}, false, " fill=\"none\"", Stroke(p->dc));
 }
 
 void WmfDevice::Polygon(wmfPolyLine_t* p) {
     Frame(p->dc);
     if (p->count < 2 || !p->pt || (!TO_FILL(p) && !TO_DRAW(p)))
         return;
-    AddPath({DocPoints(p->pt, p->count)}, true, Fill(p->dc), Stroke(p->dc));
+    svg_.AddShape({DocPoints(p->pt, p->count)}, true, Fill(p->dc), Stroke(p->dc));
 }
 
 void WmfDevice::PolyPolygon(wmfPolyPoly_t* p) {
@@ -332,7 +316,7 @@ void WmfDevice::PolyPolygon(wmfPolyPoly_t* p) {
     for (unsigned n = 0; n < p->npoly; ++n)
         if (p->pt[n] && p->count[n] >= 2)
             rings.push_back(DocPoints(p->pt[n], p->count[n]));
-    AddPath(rings, true, Fill(p->dc), Stroke(p->dc));
+    svg_.AddShape(rings, true, Fill(p->dc), Stroke(p->dc));
 }
 
 void WmfDevice::Rectangle(wmfDrawRectangle_t* r) {

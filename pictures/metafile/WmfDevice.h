@@ -77,9 +77,6 @@ private:
     // Under a clipping region that cuts them, shapes are drawn cut (true); else not at all.
     bool DrawnClipped(const std::vector<std::vector<Point>>& rings, bool closed,
                       const std::string& fill, const std::string& stroke);
-    // A path of the rings, cut to the clipping region when it cuts them.
-    void AddPath(const std::vector<std::vector<Point>>& rings, bool closed, const std::string& fill,
-                 const std::string& stroke);
     // A rectangle given by device corners, in any order.
     void RectElement(double x0, double y0, double x1, double y1, const std::string& style) {
         svg_.AddRect(X(x0), Y(y0), X(x1), Y(y1), style);
