@@ -3,9 +3,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QColor>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QSize>
 #include <QString>
@@ -15,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -49,6 +53,27 @@ inline QImage PhotoLike(QSize size) {
         }
     }
     return image;
+}
+
+// `count` photo-like JPEGs of `size` in `folder`, photo<first>.jpg onward, each with a patch of
+// its own hue (`hueStep` apart) so that no two are the same; empty when one cannot be written.
+inline std::vector<QString> WritePhotos(const QTemporaryDir& folder, int count, QSize size,
+                                        int hueStep, int first, int quality) {
+    std::vector<QString> paths;
+    QImage photo = PhotoLike(size);
+    for (int i = 0; i < count; ++i) {
+        QPainter(&photo).fillRect(QRect(100 * i, 100, 90, 90),
+                                  QColor::fromHsv(hueStep * i, 200, 200));
+        const QString path = folder.filePath(QStringLiteral("photo%1.jpg").arg(i + first));
+        QImageWriter writer(path, "jpeg");
+        writer.setQuality(quality);
+        if (!writer.write(photo)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return {};
+        }
+        paths.push_back(path);
+    }
+    return paths;
 }
 
 // The count after `name` on the command line, at least 1; `fallback` when it is not given.

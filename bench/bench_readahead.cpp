@@ -16,8 +16,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImageWriter>
-#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -96,22 +94,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     QTemporaryDir folder;
-    std::vector<QString> paths;
-    {
-        QImage photo = bench::PhotoLike(kPhotoSize);
-        for (int i = 0; i < files; ++i) {
-            QPainter(&photo).fillRect(QRect(100 * i, 100, 90, 90),
-                                      QColor::fromHsv(15 * i, 200, 200));
-            const QString path = folder.filePath(QStringLiteral("photo%1.jpg").arg(i + 10));
-            QImageWriter writer(path, "jpeg");
-            writer.setQuality(90);
-            if (!writer.write(photo)) {
-                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-                return 1;
-            }
-            paths.push_back(path);
-        }
-    }
+    const std::vector<QString> paths = bench::WritePhotos(folder, files, kPhotoSize, 15, 10, 90);
+    if (paths.empty())
+        return 1;
 
     frmMain->setVisible(true);
     frmMain->Dir1.setPath(folder.path());

@@ -19,8 +19,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
-#include <QPainter>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QStandardPaths>
@@ -45,7 +43,6 @@ namespace {
 
 using bench::Clock;
 using bench::MillisecondsSince;
-using bench::PhotoLike;
 
 constexpr QSize kPhotoSize(6000, 4000);
 constexpr int kQuality = 90;
@@ -122,23 +119,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot make a temporary folder\n");
         return 1;
     }
-    std::vector<QString> paths;
-    {
-        QImage photo = PhotoLike(kPhotoSize);
-        for (int i = 0; i < files; ++i) {
-            // A different patch in each, so that no two files are the same.
-            QPainter(&photo).fillRect(QRect(100 * i, 100, 90, 90),
-                                      QColor::fromHsv(40 * i, 200, 200));
-            const QString path = folder.filePath(QStringLiteral("photo%1.jpg").arg(i + 1));
-            QImageWriter writer(path, "jpeg");
-            writer.setQuality(kQuality);
-            if (!writer.write(photo)) {
-                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-                return 1;
-            }
-            paths.push_back(path);
-        }
-    }
+    const std::vector<QString> paths =
+        bench::WritePhotos(folder, files, kPhotoSize, 40, 1, kQuality);
+    if (paths.empty())
+        return 1;
 
     // The browser at the folder on the first file, then View, Full Screen.
     frmMain->setVisible(true);
