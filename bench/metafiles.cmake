@@ -3,4 +3,4 @@ target_link_libraries(bench_metafiles PRIVATE lumbrik_pictures Qt6::Core Qt6::Gu
 target_compile_definitions(bench_metafiles PRIVATE
   LUMBRIK_METAFILE_SAMPLES="${CMAKE_SOURCE_DIR}/tests/data/metafiles")
 # Loading runs the real helper, found beside this program.
-add_dependencies(bench_metafiles lumbrik-metafile)
+add_dependencies(bench_metafiles lumbrik-decoder)

@@ -1,8 +1,7 @@
 #include "pictures/LoadPicture.h"
 
-#include "pictures/RasterFormats.h"
-#include "pictures/RasterSource.h"
-#include "pictures/metafile/Metafile.h"
+#include "pictures/DecodedSource.h"
+#include "pictures/ImageSource.h"
 
 #include <QFile>
 
@@ -19,6 +18,8 @@ namespace {
 
 // Files past this are not pictures anyone can view here; reading them would only eat memory.
 constexpr qint64 kMaxFileBytes = qint64{1} << 30;
+// The format and size are in the header: a decoder that has not told them by then is stuck.
+constexpr std::chrono::seconds kFactsTime{1};
 
 [[noreturn]] void Fail(const QString& fileName, const QString& reason) {
     throw LoadError((fileName + QStringLiteral(": ") + reason).toStdString());
@@ -37,27 +38,12 @@ QString CannotRead(int error) {
         .arg(QString::fromStdString(std::generic_category().message(error)));
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileName,
-                         FileIdentity& identity) {
+// The file opened once, for the identity and for the decoder; its bytes are not read here.
+decoder::UniqueFd OpenFile(const std::filesystem::path& path, const QString& fileName,
+                           FileIdentity& identity) {
     // Non-blocking so that a FIFO cannot hang the open; it is refused just below.
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (file.get() < 0)
+    decoder::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!file)
         Fail(fileName, CannotRead(errno));
     struct stat status {};
     if (::fstat(file.get(), &status) != 0)
@@ -68,36 +54,17 @@ QByteArray ReadWholeFile(const std::filesystem::path& path, const QString& fileN
         Fail(fileName, QStringLiteral("not a picture (not a regular file)"));
     if (status.st_size > kMaxFileBytes)
         Fail(fileName, TooLargeFile());
-    // Taken from the descriptor read below, so it names the version whose bytes are read.
+    if (status.st_size == 0)
+        Fail(fileName, QStringLiteral("an empty file"));
+    // Taken from the descriptor the decoder reads, so it names the version decoded.
     identity = {status.st_dev, status.st_ino, status.st_size, status.st_mtim.tv_sec,
                 status.st_mtim.tv_nsec};
-
-    QByteArray bytes;
-    bytes.resize(static_cast<qsizetype>(status.st_size));
-    qsizetype filled = 0;
-    while (true) {
-        if (filled == bytes.size()) {
-            if (bytes.size() >= kMaxFileBytes)
-                Fail(fileName, TooLargeFile());
-            bytes.resize(bytes.size() + 65536); // the file grew since fstat
-        }
-        const ssize_t got = ::read(file.get(), bytes.data() + filled,
-                                   static_cast<std::size_t>(bytes.size() - filled));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            Fail(fileName, CannotRead(errno));
-        if (got == 0)
-            break;
-        filled += got;
-    }
-    bytes.truncate(filled);
-    return bytes;
+    return file;
 }
 
 } // namespace
 
-Picture LoadPicture(const std::filesystem::path& path) {
+Picture LoadPicture(const std::filesystem::path& path, const std::shared_ptr<Decoders>& decoders) {
     std::error_code error;
     std::filesystem::path full = std::filesystem::absolute(path, error);
     if (error)
@@ -107,25 +74,21 @@ Picture LoadPicture(const std::filesystem::path& path) {
         QFile::decodeName((full.has_filename() ? full.filename() : full).c_str());
 
     FileIdentity identity;
-    QByteArray bytes = ReadWholeFile(full, fileName, identity);
-    if (bytes.isEmpty())
-        Fail(fileName, QStringLiteral("an empty file"));
-    const std::optional<Format> format = FormatOf(bytes);
-    if (!format)
-        Fail(fileName, QStringLiteral("not a picture"));
-    switch (*format) {
-    case Format::Wmf:
-        return LoadMetafile(bytes, MetafileKind::Wmf, fileName).readFrom(identity);
-    case Format::Emf:
-        return LoadMetafile(bytes, MetafileKind::Emf, fileName).readFrom(identity);
-    case Format::Gif:
-    case Format::Jpeg:
-    case Format::Bmp:
-    case Format::Ico:
-        break;
-    }
-    return Picture(std::make_shared<const RasterFileSource>(std::move(bytes), *format, fileName),
+    decoder::UniqueFd file = OpenFile(full, fileName, identity);
+    std::optional<DecoderProcess> process = decoders->Take();
+    if (!process)
+        Fail(fileName, QStringLiteral("the picture decoder (lumbrik-decoder) is not installed"));
+    auto facts = Decoders::Open(*process, file.get(), fileName,
+                                std::chrono::steady_clock::now() + kFactsTime);
+    if (const QString* failure = std::get_if<QString>(&facts))
+        throw LoadError(failure->toStdString());
+    return Picture(std::make_shared<const DecodedSource>(decoders, std::move(file), fileName,
+                                                         std::get<decoder::Message>(facts)),
                    identity);
+}
+
+Picture LoadPicture(const std::filesystem::path& path) {
+    return LoadPicture(path, std::make_shared<Decoders>(Decoders::Installed(), 0));
 }
 
 Picture PictureFromImage(const QImage& image) {

@@ -2,41 +2,13 @@
 // pixel size; pixels are decoded only when drawn, at the size drawn.
 #pragma once
 
-#include <QImage>
-#include <QSize>
-#include <QString>
+#include "decoder/Source.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
-#include <stop_token>
 
 namespace pictures {
-
-// Thrown when a file is not a picture that can be read; the message names the file and why.
-class LoadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// The result of drawing: the pixels, and what went wrong if the data proved corrupt part way.
-struct Rendering {
-    QImage image;
-    QString error; // empty when the picture drew completely
-};
-
-// What a picture is made from. Implementations are immutable once built, so pictures share them.
-class Source {
-public:
-    virtual ~Source() = default;
-    // Natural size in hundredths of a millimetre.
-    virtual double naturalWidth() const = 0;
-    virtual double naturalHeight() const = 0;
-    // Draws the whole picture into an image of exactly `size` device pixels. A source may give
-    // up early once `stop` is requested; what it returns then is not looked at.
-    virtual Rendering render(QSize size, const std::stop_token& stop) const = 0;
-};
 
 // Which version of which file a picture was read from: a file rewritten or replaced since is
 // another identity, so a drawing kept for the old one is never taken for the new.

@@ -42,8 +42,8 @@ bool Large(QSize size) {
 
 } // namespace
 
-RenderService::RenderService(int threads)
-    : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), threads_(std::max(1, threads)) {
+RenderService::RenderService(int threads, DecoderProgram decoder)
+    : decoders_(std::make_shared<Decoders>(std::move(decoder), 2)), wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), threads_(std::max(1, threads)) {
     if (wakeFd_ < 0)
         throw std::system_error(errno, std::generic_category(), "eventfd");
     // Pixel buffers come and go by the megabyte on several threads: served by mmap, each goes
@@ -138,7 +138,7 @@ void RenderService::work() {
         Outcome outcome{task.id, std::nullopt, {}, {}, false};
         try {
             if (task.load) {
-                Picture picture = LoadPicture(task.load->path);
+                Picture picture = LoadPicture(task.load->path, decoders_);
                 outcome.size = task.load->sizeFor(picture);
                 outcome.loaded = std::move(picture);
             } else {

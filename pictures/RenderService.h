@@ -2,6 +2,7 @@
 // picture prepared ahead of being shown is a copy away. Used from the UI thread only.
 #pragma once
 
+#include "pictures/Decoders.h"
 #include "pictures/Picture.h"
 
 #include <QObject>
@@ -28,8 +29,11 @@ namespace pictures {
 
 class RenderService : public QObject {
 public:
-    explicit RenderService(int threads = 2);
+    explicit RenderService(int threads = 2, DecoderProgram decoder = Decoders::Installed());
     ~RenderService() override;
+
+    // The decoder processes that LoadPicture and the drawings use.
+    const std::shared_ptr<Decoders>& decoders() const { return decoders_; }
 
     using Done = std::function<void(const Rendering&)>;
     // The drawing of `picture` at `size`: returned at once when it is kept (or the picture needs
@@ -94,6 +98,9 @@ private:
     void keep(const Key& key, Rendering drawn);
     bool running(const Key& key) const;
     void cancelUnwanted(const std::vector<Key>& keys);
+
+    // Two spares: one for the file a step loads, one for the drawing it asks for.
+    const std::shared_ptr<Decoders> decoders_;
 
     // Shared with the workers, under mutex_.
     std::mutex mutex_;

@@ -1,10 +1,10 @@
 // WMF and EMF pictures: natural sizes, renderings against committed references, drawing at
 // any size, and containment of the decoder process (bad files, crashes, hangs, overruns).
 #include "pictures/LoadPicture.h"
-#include "pictures/metafile/EmfPlusPlayer.h"
+#include "decoder/emfplus/EmfPlusPlayer.h"
 #include "pictures/metafile/HelperProtocol.h"
 #include "pictures/metafile/MetafileDecoder.h"
-#include "pictures/metafile/Seal.h"
+#include "decoder/Seal.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -11,7 +11,7 @@ endif()
 
 set(expected
     ${CMAKE_INSTALL_BINDIR}/Lumbrik
-    ${CMAKE_INSTALL_LIBEXECDIR}/lumbrik/lumbrik-metafile
+    ${CMAKE_INSTALL_LIBEXECDIR}/lumbrik/lumbrik-decoder
     ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps/lumbrik.png
     ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps/lumbrik.png
     ${CMAKE_INSTALL_DATADIR}/applications/org.lumbrik.Lumbrik.desktop
@@ -25,7 +25,7 @@ foreach(file IN LISTS expected)
   endif()
   message(STATUS "installed: ${file}")
 endforeach()
-foreach(program ${CMAKE_INSTALL_BINDIR}/Lumbrik ${CMAKE_INSTALL_LIBEXECDIR}/lumbrik/lumbrik-metafile)
+foreach(program ${CMAKE_INSTALL_BINDIR}/Lumbrik ${CMAKE_INSTALL_LIBEXECDIR}/lumbrik/lumbrik-decoder)
   file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${PREFIX}/${program} RESOLVED_DEPENDENCIES_VAR found
        UNRESOLVED_DEPENDENCIES_VAR missing)
   if(missing)

@@ -51,7 +51,7 @@ execute_process(COMMAND ${DPKG_DEB} --contents ${packages} OUTPUT_VARIABLE conte
                 COMMAND_ERROR_IS_FATAL ANY)
 set(expected
     "-rwxr-xr-x root/root .* ./usr/bin/Lumbrik"
-    "-rwxr-xr-x root/root .* ./usr/libexec/lumbrik/lumbrik-metafile"
+    "-rwxr-xr-x root/root .* ./usr/libexec/lumbrik/lumbrik-decoder"
     "-rw-r--r-- root/root .* ./usr/share/applications/org.lumbrik.Lumbrik.desktop"
     "-rw-r--r-- root/root .* ./usr/share/metainfo/org.lumbrik.Lumbrik.metainfo.xml"
     "-rw-r--r-- root/root .* ./usr/share/icons/hicolor/16x16/apps/lumbrik.png"

@@ -1,6 +1,6 @@
 // libFuzzer target: the WMF decoder of the metafile helper on arbitrary bytes.
-#include "pictures/metafile/Charsets.h"
-#include "pictures/metafile/Decoded.h"
+#include "decoder/gdi/Charsets.h"
+#include "decoder/gdi/Decoded.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,0 +1,63 @@
+// The decoder processes a program uses: spares started and sealed ahead of need on a thread of
+// its own, so that taking one costs nothing at a step, and the exchanges every picture makes
+// with one (open a file, draw it at a size), each with its deadline and its checks.
+#pragma once
+
+#include "pictures/DecoderProcess.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <variant>
+
+namespace pictures {
+
+class Decoders {
+public:
+    // Keeps `spares` decoders waiting (none: each is started when taken).
+    Decoders(DecoderProgram program, int spares);
+    ~Decoders();
+    Decoders(const Decoders&) = delete;
+    Decoders& operator=(const Decoders&) = delete;
+
+    // lumbrik-decoder beside the running program, else under its own prefix, else where it
+    // was installed; an empty path when there is none.
+    static DecoderProgram Installed();
+
+    // A decoder of its own for one file: a spare when one waits; none when none can start.
+    std::optional<DecoderProcess> Take();
+
+    // Hands `file` to `process` and waits for its facts until `deadline`; the failure's
+    // message, naming `fileName`, otherwise.
+    static std::variant<decoder::Message, QString> Open(DecoderProcess& process, int file,
+                                                        const QString& fileName,
+                                                        DecoderProcess::Deadline deadline,
+                                                        const std::stop_token& stop = {});
+
+    struct Drawn {
+        QImage image;  // null when it failed
+        QString error; // why it failed, or why the pixels are not the whole picture
+        bool stopped = false;
+    };
+    // The pixels of the file `process` has open, at exactly `size`, checked against what was
+    // asked before they are used.
+    static Drawn Draw(DecoderProcess& process, QSize size, const QString& fileName,
+                      DecoderProcess::Deadline deadline, const std::stop_token& stop);
+
+private:
+    void Refill(const std::stop_token& stop);
+
+    const DecoderProgram program_;
+    const std::size_t spares_;
+    std::mutex mutex_;
+    std::condition_variable_any wanted_;
+    std::deque<DecoderProcess> waiting_;
+    std::jthread refill_; // last: it uses the members above
+};
+
+} // namespace pictures
