@@ -24,19 +24,20 @@ enum class Kind : std::uint32_t { Ready = 1, Open, Facts, Draw, Pixels, Failed }
 
 enum class Format : std::uint32_t { Gif = 1, Jpeg, Bmp, Ico, Wmf, Emf };
 
-// Sides past this are never asked for or answered: no screen is that large.
-inline constexpr std::int32_t kMaxDrawSide = 32767;
+// Sides past this are never asked for or answered: the widest picture any reader accepts.
+inline constexpr std::int32_t kMaxDrawSide = 65535;
 
 struct Message {
     std::uint32_t magic = kMagic;
     Kind kind = Kind::Ready;
     Format format = Format::Gif;
-    std::int32_t orientation = 1;         // Exif orientation of a JPEG, 1 otherwise
-    std::int32_t width = 0, height = 0;   // Facts: pixel size as shown (0 for metafiles); Draw, Pixels
-    double naturalWidth = 0;              // Facts: hundredths of a millimetre
+    std::int32_t orientation = 1; // Exif orientation of a JPEG, 1 otherwise
+    std::int32_t width = 0,
+                 height = 0; // Facts: pixel size as shown (0 for metafiles); Draw, Pixels
+    double naturalWidth = 0; // Facts: hundredths of a millimetre
     double naturalHeight = 0;
-    std::int64_t stride = 0, bytes = 0;   // Pixels
-    char text[240] = {};                  // Open: the file's name; Failed, Pixels: why, if at all
+    std::int64_t stride = 0, bytes = 0; // Pixels
+    char text[240] = {};                // Open: the file's name; Failed, Pixels: why, if at all
 
     void setText(std::string_view s) {
         const std::size_t n = s.size() < sizeof text - 1 ? s.size() : sizeof text - 1;

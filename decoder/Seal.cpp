@@ -42,13 +42,12 @@ void WipeEnvironment() {
 
 // Every file system right the kernel's Landlock knows, so that all but reading is denied.
 __u64 HandledRights(int abi) {
-    __u64 rights = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
-                   LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR |
-                   LANDLOCK_ACCESS_FS_REMOVE_DIR | LANDLOCK_ACCESS_FS_REMOVE_FILE |
-                   LANDLOCK_ACCESS_FS_MAKE_CHAR | LANDLOCK_ACCESS_FS_MAKE_DIR |
-                   LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_MAKE_SOCK |
-                   LANDLOCK_ACCESS_FS_MAKE_FIFO | LANDLOCK_ACCESS_FS_MAKE_BLOCK |
-                   LANDLOCK_ACCESS_FS_MAKE_SYM;
+    __u64 rights =
+        LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE | LANDLOCK_ACCESS_FS_READ_FILE |
+        LANDLOCK_ACCESS_FS_READ_DIR | LANDLOCK_ACCESS_FS_REMOVE_DIR |
+        LANDLOCK_ACCESS_FS_REMOVE_FILE | LANDLOCK_ACCESS_FS_MAKE_CHAR |
+        LANDLOCK_ACCESS_FS_MAKE_DIR | LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_MAKE_SOCK |
+        LANDLOCK_ACCESS_FS_MAKE_FIFO | LANDLOCK_ACCESS_FS_MAKE_BLOCK | LANDLOCK_ACCESS_FS_MAKE_SYM;
     if (abi >= 2)
         rights |= 1ULL << 13; // LANDLOCK_ACCESS_FS_REFER
     if (abi >= 3)
@@ -60,14 +59,14 @@ __u64 HandledRights(int abi) {
 
 // True when reading is now limited to `readable`; false when the kernel has no Landlock.
 bool LimitReading(const std::vector<std::filesystem::path>& readable) {
-    const long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0,
-                             LANDLOCK_CREATE_RULESET_VERSION);
+    const long abi =
+        syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
     if (abi < 1)
         return false;
     landlock_ruleset_attr attributes{};
     attributes.handled_access_fs = HandledRights(static_cast<int>(abi));
-    const int ruleset = static_cast<int>(
-        syscall(SYS_landlock_create_ruleset, &attributes, sizeof attributes, 0));
+    const int ruleset =
+        static_cast<int>(syscall(SYS_landlock_create_ruleset, &attributes, sizeof attributes, 0));
     if (ruleset < 0)
         return false;
     for (const std::filesystem::path& folder : readable) {
@@ -96,8 +95,8 @@ std::vector<std::filesystem::path> FontFolders() {
                                                   "/etc/fonts", "/var/cache/fontconfig"};
     if (const char* home = std::getenv("HOME"); home && *home) {
         const std::filesystem::path h(home);
-        folders.insert(folders.end(), {h / ".fonts", h / ".local/share/fonts",
-                                       h / ".cache/fontconfig"});
+        folders.insert(folders.end(),
+                       {h / ".fonts", h / ".local/share/fonts", h / ".cache/fontconfig"});
     }
     return folders;
 }
@@ -130,7 +129,8 @@ bool SealProcess(int socket, const std::vector<std::filesystem::path>& readable)
     for (const int call : {SCMP_SYS(mmap), SCMP_SYS(mprotect)})
         ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, call, 1,
                                     SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0)) == 0;
-    // Threads of its own (Qt's image conversions use them); never a new process.
+    // Threads of its own (Qt's image conversions use them, each with the eventfd of its event
+    // dispatcher); never a new process.
     ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(clone), 1,
                                 SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)) == 0;
     ok = ok && seccomp_rule_add(f, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0) == 0;
@@ -139,16 +139,40 @@ bool SealProcess(int socket, const std::vector<std::filesystem::path>& readable)
                                 SCMP_A1(SCMP_CMP_EQ, F_ADD_SEALS)) == 0;
     ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(prctl), 1,
                                 SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME)) == 0;
-    for (const int call :
-         {SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(lseek), SCMP_SYS(fstat),
-          SCMP_SYS(newfstatat), SCMP_SYS(statx), SCMP_SYS(getdents64), SCMP_SYS(readlink),
-          SCMP_SYS(memfd_create), SCMP_SYS(ftruncate), SCMP_SYS(brk), SCMP_SYS(munmap),
-          SCMP_SYS(mremap), SCMP_SYS(madvise), SCMP_SYS(futex), SCMP_SYS(close), SCMP_SYS(exit),
-          SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn), SCMP_SYS(rt_sigprocmask),
-          SCMP_SYS(restart_syscall), SCMP_SYS(getrandom), SCMP_SYS(sched_yield),
-          SCMP_SYS(clock_gettime), SCMP_SYS(clock_nanosleep), SCMP_SYS(nanosleep),
-          SCMP_SYS(set_robust_list), SCMP_SYS(rseq), SCMP_SYS(sched_getaffinity),
-          SCMP_SYS(gettid), SCMP_SYS(getpid), SCMP_SYS(sigaltstack)})
+    for (const int call : {SCMP_SYS(read),
+                           SCMP_SYS(pread64),
+                           SCMP_SYS(lseek),
+                           SCMP_SYS(fstat),
+                           SCMP_SYS(newfstatat),
+                           SCMP_SYS(statx),
+                           SCMP_SYS(getdents64),
+                           SCMP_SYS(readlink),
+                           SCMP_SYS(memfd_create),
+                           SCMP_SYS(ftruncate),
+                           SCMP_SYS(brk),
+                           SCMP_SYS(munmap),
+                           SCMP_SYS(mremap),
+                           SCMP_SYS(madvise),
+                           SCMP_SYS(futex),
+                           SCMP_SYS(close),
+                           SCMP_SYS(exit),
+                           SCMP_SYS(exit_group),
+                           SCMP_SYS(rt_sigreturn),
+                           SCMP_SYS(rt_sigprocmask),
+                           SCMP_SYS(restart_syscall),
+                           SCMP_SYS(getrandom),
+                           SCMP_SYS(sched_yield),
+                           SCMP_SYS(clock_gettime),
+                           SCMP_SYS(clock_nanosleep),
+                           SCMP_SYS(nanosleep),
+                           SCMP_SYS(set_robust_list),
+                           SCMP_SYS(rseq),
+                           SCMP_SYS(sched_getaffinity),
+                           SCMP_SYS(gettid),
+                           SCMP_SYS(getpid),
+                           SCMP_SYS(sigaltstack),
+                           SCMP_SYS(eventfd2),
+                           SCMP_SYS(rt_sigaction)})
         ok = ok && Allow(f, call);
     return ok && seccomp_load(f) == 0;
 }

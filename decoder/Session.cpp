@@ -136,8 +136,8 @@ void Draw(int socket, const pictures::Source& source, const Message& asked,
             throw Failure{name + ": cannot be drawn at that size"};
         const Rendering drawn = source.render(QSize(asked.width, asked.height), {});
         if (drawn.image.isNull() || drawn.image.size() != QSize(asked.width, asked.height)) {
-            const std::string why = drawn.error.isEmpty() ? std::string("cannot be drawn")
-                                                          : drawn.error.toStdString();
+            const std::string why =
+                drawn.error.isEmpty() ? std::string("cannot be drawn") : drawn.error.toStdString();
             throw Failure{name + ": " + why};
         }
         pixels = SharedPixels(drawn.image, answer);

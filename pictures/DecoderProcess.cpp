@@ -53,8 +53,8 @@ std::optional<DecoderProcess> DecoderProcess::Start(const DecoderProgram& progra
     argv.push_back(nullptr);
     char* environment[] = {nullptr};
     pid_t pid = -1;
-    const int failed = posix_spawn(&pid, program.path.c_str(), &actions, &attributes, argv.data(),
-                                   environment);
+    const int failed =
+        posix_spawn(&pid, program.path.c_str(), &actions, &attributes, argv.data(), environment);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0)
@@ -74,7 +74,9 @@ DecoderProcess& DecoderProcess::operator=(DecoderProcess&& other) noexcept {
     return *this;
 }
 
-DecoderProcess::~DecoderProcess() { End(); }
+DecoderProcess::~DecoderProcess() {
+    End();
+}
 
 void DecoderProcess::End() {
     socket_.reset();

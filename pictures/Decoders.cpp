@@ -95,14 +95,16 @@ DecoderProgram Decoders::Installed() {
     QStringList candidates;
     if (QCoreApplication::instance()) {
         const QString bin = QCoreApplication::applicationDirPath();
-        candidates << bin + QLatin1Char('/') + name << bin + QStringLiteral("/../libexec/lumbrik/") + name;
+        candidates << bin + QLatin1Char('/') + name
+                   << bin + QStringLiteral("/../libexec/lumbrik/") + name;
     }
     candidates << QStringLiteral(LUMBRIK_DECODER_INSTALLED);
     for (const QString& candidate : candidates) {
         const QFileInfo program(candidate);
         if (program.isFile() && program.isExecutable())
-            return {std::filesystem::path(QFile::encodeName(program.absoluteFilePath()).toStdString()),
-                    {}};
+            return {
+                std::filesystem::path(QFile::encodeName(program.absoluteFilePath()).toStdString()),
+                {}};
     }
     return {};
 }

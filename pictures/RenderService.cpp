@@ -43,7 +43,8 @@ bool Large(QSize size) {
 } // namespace
 
 RenderService::RenderService(int threads, DecoderProgram decoder)
-    : decoders_(std::make_shared<Decoders>(std::move(decoder), 2)), wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), threads_(std::max(1, threads)) {
+    : decoders_(std::make_shared<Decoders>(std::move(decoder), 2)),
+      wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), threads_(std::max(1, threads)) {
     if (wakeFd_ < 0)
         throw std::system_error(errno, std::generic_category(), "eventfd");
     // Pixel buffers come and go by the megabyte on several threads: served by mmap, each goes
