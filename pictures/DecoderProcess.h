@@ -35,6 +35,7 @@ public:
     DecoderProcess& operator=(DecoderProcess&& other) noexcept;
     ~DecoderProcess(); // kills it, if it still runs, and reaps it
 
+    pid_t pid() const { return pid_; }
     bool Send(const decoder::Message& message, int fd = -1);
 
     enum class Wait { Answered, Closed, Garbage, TimedOut, Stopped };

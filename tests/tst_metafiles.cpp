@@ -1,10 +1,9 @@
 // WMF and EMF pictures: natural sizes, renderings against committed references, drawing at
 // any size, and containment of the decoder process (bad files, crashes, hangs, overruns).
-#include "pictures/LoadPicture.h"
-#include "decoder/emfplus/EmfPlusPlayer.h"
-#include "pictures/metafile/HelperProtocol.h"
-#include "pictures/metafile/MetafileDecoder.h"
 #include "decoder/Seal.h"
+#include "decoder/canvas/MetafileSource.h"
+#include "decoder/emfplus/EmfPlusPlayer.h"
+#include "pictures/LoadPicture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,6 +20,7 @@
 #include <QtEndian>
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -31,11 +31,8 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using pictures::MetafileKind;
-using pictures::metafile::HelperLimits;
-
+enum class MetafileKind { Wmf, Emf };
 Q_DECLARE_METATYPE(MetafileKind)
-Q_DECLARE_METATYPE(HelperLimits)
 // Something a sealed process tries; true when it succeeded.
 using Attempt = bool (*)();
 Q_DECLARE_METATYPE(Attempt)
@@ -57,12 +54,29 @@ MetafileKind KindOf(const QString& name) {
     return name.endsWith(QLatin1String(".emf")) ? MetafileKind::Emf : MetafileKind::Wmf;
 }
 
-QString RealHelper() {
-    return QCoreApplication::applicationDirPath() + "/lumbrik-metafile";
+pictures::DecoderProgram RealDecoder() {
+    return {QFile::encodeName(QCoreApplication::applicationDirPath() + "/lumbrik-decoder")
+                .toStdString(),
+            {}};
+}
+
+// The bytes as a file of that name in a folder of its own, loaded as the viewer loads files.
+pictures::Picture LoadBytes(const QByteArray& bytes, const QString& name,
+                            const pictures::DecoderProgram& decoder = RealDecoder()) {
+    static const auto decoders = std::make_shared<pictures::Decoders>(RealDecoder(), 2);
+    const QTemporaryDir dir;
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    file.close();
+    const auto path = std::filesystem::path(QFile::encodeName(file.fileName()).toStdString());
+    if (decoder.path == RealDecoder().path)
+        return pictures::LoadPicture(path, decoders);
+    return pictures::LoadPicture(path, std::make_shared<pictures::Decoders>(decoder, 0));
 }
 
 pictures::Picture Load(const QString& name) {
-    return pictures::metafile::LoadMetafile(ReadData(name), KindOf(name), name, RealHelper());
+    return LoadBytes(ReadData(name), name);
 }
 
 // The message of a load that must fail, or a null string if it loaded.
@@ -123,16 +137,22 @@ QByteArray StatusLine(qint64 pid, const QByteArray& field) {
     return {};
 }
 
-// The SVG the real helper answers for `bytes`, or empty when it fails.
+const pictures::metafile::CodePages& CodePages() {
+    static const pictures::metafile::CodePages pages;
+    return pages;
+}
+
+// The SVG the players make of `bytes`, or empty when they refuse it.
 QByteArray SvgAnswer(const QByteArray& bytes, MetafileKind kind) {
-    QProcess helper;
-    helper.start(RealHelper(), {kind == MetafileKind::Wmf ? "--wmf" : "--emf"});
-    helper.write(bytes);
-    helper.closeWriteChannel();
-    if (!helper.waitForFinished() || helper.exitCode() != 0)
+    std::vector<unsigned char> input(bytes.begin(), bytes.end());
+    try {
+        return QByteArray::fromStdString((kind == MetafileKind::Wmf
+                                              ? pictures::metafile::DecodeWmf(input, CodePages())
+                                              : pictures::metafile::DecodeEmf(input, CodePages()))
+                                             .svg);
+    } catch (const pictures::metafile::DecodeError&) {
         return {};
-    const QByteArray out = helper.readAllStandardOutput();
-    return out.mid(out.indexOf("<?xml"));
+    }
 }
 
 // A sample with `count` more copies of a record before its end record (of WMF: 6 bytes).
@@ -182,11 +202,8 @@ class TestMetafiles : public QObject {
     Q_OBJECT
 
 private slots:
-    // The viewer finds the helper beside the program.
-    void initTestCase() {
-        QCOMPARE(QFileInfo(pictures::metafile::FindHelper()).canonicalFilePath(),
-                 QFileInfo(RealHelper()).canonicalFilePath());
-    }
+    // The viewer finds the decoder beside the program.
+    void initTestCase() { QCOMPARE(pictures::Decoders::Installed().path, RealDecoder().path); }
 
     void rendersLikeReference_data() {
         QTest::addColumn<QString>("file");
@@ -251,7 +268,7 @@ private slots:
         }
     }
 
-    // The answer is drawn in layers (shapes by Qt SVG, text runs on their own, tall edges cut
+    // The drawing is made in layers (shapes by Qt SVG, text runs on their own, tall edges cut
     // into pieces), and must look as Qt SVG draws the whole document, or the equivalent one
     // given where Qt SVG falls short.
     void drawsAnswerAsQtSvgDoes_data() {
@@ -314,20 +331,8 @@ private slots:
                    "viewBox='0 0 1000 600' preserveAspectRatio='none'>\n" +
                    elements + "\n</svg>\n";
         };
-        const QByteArray svg = document(body);
-        QTemporaryDir dir;
-        QFile answer(dir.filePath("answer")), helper(dir.filePath("helper"));
-        QVERIFY(answer.open(QIODevice::WriteOnly) && helper.open(QIODevice::WriteOnly));
-        answer.write("lumbrik-metafile 1\nsize 1000 600\nsvg " + QByteArray::number(svg.size()) +
-                     "\n" + svg);
-        helper.write("#!/bin/sh\ncat >/dev/null; cat '" + QFile::encodeName(answer.fileName()) +
-                     "'\n");
-        answer.close();
-        helper.close();
-        QVERIFY(helper.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-        const pictures::Picture picture = pictures::metafile::LoadMetafile(
-            ReadData("shapes-inkscape.emf"), MetafileKind::Emf, "answer", helper.fileName());
-
+        const auto drawing = pictures::metafile::SvgDrawing::Read(document(body));
+        QVERIFY(drawing);
         const QSize size(500, 300);
         QImage expected(size, QImage::Format_ARGB32_Premultiplied);
         expected.fill(Qt::transparent);
@@ -336,7 +341,13 @@ private slots:
         QSvgRenderer(document(equivalent.isEmpty() ? body : equivalent))
             .render(&painter, QRectF(QPointF(), size));
         painter.end();
-        const auto [mean, worst] = Difference(picture.render(size).image, expected);
+        QImage drawn(size, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        QPainter onDrawn(&drawn);
+        onDrawn.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        QVERIFY(drawing->Draw(onDrawn, QRectF(QPointF(), size)));
+        onDrawn.end();
+        const auto [mean, worst] = Difference(drawn, expected);
         QVERIFY2(mean <= 1.0 && worst <= 25.0,
                  qPrintable(QString("mean %1, worst %2").arg(mean).arg(worst)));
     }
@@ -416,8 +427,8 @@ private slots:
             QCOMPARE(QSizeF(picture.Width(), picture.Height()), natural);
     }
 
-    // Whatever the decoders make of a bad file (crashing included), the result is a reported
-    // failure, never a fault in this process.
+    // Whatever the players make of a bad file, the result is a reported failure: at once from the
+    // header and the record chain, or when drawn. Played here, under the sanitizers.
     void badFileFails_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<MetafileKind>("kind");
@@ -508,9 +519,16 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(MetafileKind, kind);
         QFETCH(QString, reason);
-        const QString failure =
-            FailureOf([&] { pictures::metafile::LoadMetafile(bytes, kind, "bad", RealHelper()); });
-        QVERIFY2(failure.startsWith("bad: ") && failure.contains(reason), qPrintable(failure));
+        QString failure;
+        try {
+            const pictures::metafile::MetafileSource source(
+                std::vector<unsigned char>(bytes.begin(), bytes.end()), kind == MetafileKind::Wmf,
+                CodePages());
+            failure = source.render(QSize(64, 48), {}).error;
+        } catch (const pictures::metafile::DecodeError& e) {
+            failure = QString::fromUtf8(e.what());
+        }
+        QVERIFY2(!failure.isEmpty() && failure.contains(reason), qPrintable(failure));
     }
 
     // The answer grows with the input, not with the numbers in it: spaced glyphs make one
@@ -636,31 +654,48 @@ private slots:
     void sealLeavesOnlyDecoding_data() {
         QTest::addColumn<Attempt>("attempt");
         QTest::addColumn<bool>("allowed");
-        QTest::newRow("read standard input") << Attempt([] {
+        QTest::newRow("read the file handed over") << Attempt([] {
             char c = 0;
-            return read(STDIN_FILENO, &c, 1) == 1 && c == 'x';
+            return pread(4, &c, 1, 0) == 1;
         }) << true;
-        QTest::newRow("write the answer") << Attempt([] { return write(3, "x", 1) == 1; }) << true;
+        QTest::newRow("answer on its socket")
+            << Attempt([] { return decoder::Send(3, decoder::Message{}); }) << true;
         QTest::newRow("memory") << Attempt([] {
             std::vector<char> big(64 << 20, 'x');
             return big.back() == 'x';
         }) << true;
+        QTest::newRow("shared memory for pixels") << Attempt([] {
+            const int memory = memfd_create("pixels", MFD_ALLOW_SEALING);
+            return memory >= 0 && ftruncate(memory, 4096) == 0 &&
+                   fcntl(memory, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW) == 0;
+        }) << true;
+        QTest::newRow("read a font") << Attempt([] {
+            return open("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", O_RDONLY) >= 0;
+        }) << true;
+        QTest::newRow("write a font") << Attempt([] {
+            return open("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", O_RDWR) >= 0;
+        }) << false;
         QTest::newRow("open a file")
             << Attempt([] { return open("/etc/passwd", O_RDONLY) >= 0; }) << false;
         QTest::newRow("open a socket")
             << Attempt([] { return socket(AF_INET, SOCK_STREAM, 0) >= 0; }) << false;
+        QTest::newRow("send on another socket") << Attempt([] {
+            char c = 'x';
+            return send(6, &c, 1, 0) == 1;
+        }) << false;
         QTest::newRow("run a program") << Attempt([] {
             // false exits with 1, as a successful attempt does.
             char* const argv[] = {const_cast<char*>("false"), nullptr};
             return execv("/bin/false", argv) == 0;
         }) << false;
+        QTest::newRow("start a process") << Attempt([] { return fork() >= 0; }) << false;
         QTest::newRow("map new code") << Attempt([] {
             return mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) !=
                    MAP_FAILED;
         }) << false;
         QTest::newRow("read an inherited descriptor") << Attempt([] {
             char c = 0;
-            return read(5, &c, 1) == 1;
+            return read(7, &c, 1) == 1;
         }) << false;
     }
 
@@ -672,13 +707,25 @@ private slots:
         if (child == 0) {
             // A plain system call to exit: the sanitizers hook _exit with calls the seal refuses.
             const auto leave = [](int code) { syscall(SYS_exit_group, code); };
-            int input[2];
-            if (pipe(input) != 0 || write(input[1], "x", 1) != 1 || dup2(input[0], 0) != 0 ||
-                dup2(open("/dev/null", O_WRONLY), 3) != 3 ||
-                dup2(open("/dev/zero", O_RDONLY), 5) != 5)
+            // 3: its socket, whose peer is 0; 6 and 7: inherited, closed by the seal; 4: the file
+            // handed over, received after the seal as the decoder receives it.
+            int ends[2], others[2];
+            if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends) != 0 ||
+                socketpair(AF_UNIX, SOCK_SEQPACKET, 0, others) != 0 || dup2(ends[0], 3) != 3 ||
+                dup2(ends[1], 0) != 0 || dup2(others[0], 6) != 6 ||
+                dup2(open("/dev/zero", O_RDONLY), 7) != 7)
                 leave(3);
-            if (!pictures::metafile::SealProcess(3))
+            decoder::Message open;
+            open.kind = decoder::Kind::Open;
+            const int file = ::open("/etc/hostname", O_RDONLY | O_CLOEXEC);
+            if (!decoder::Send(0, open, file))
+                leave(3);
+            if (!decoder::SealProcess(3, decoder::FontFolders()))
                 leave(2);
+            decoder::UniqueFd received;
+            if (decoder::Receive(3, open, received) != decoder::Received::Message ||
+                received.get() != 4)
+                leave(3);
             leave(attempt() ? 1 : 0);
         }
         int status = 0;
@@ -688,101 +735,104 @@ private slots:
         QCOMPARE(WIFEXITED(status) && WEXITSTATUS(status) == 1, allowed);
     }
 
-    // The real helper seals itself before it reads a byte: while it waits on its input it is
-    // under a filter, cannot gain privileges, holds only its standard descriptors and the
-    // answer's, and its environment is wiped.
-    void helperIsSealedWhileWaiting() {
-        QProcess helper;
-        helper.setProgram(RealHelper());
-        helper.setArguments({"--wmf"});
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("LUMBRIK_SECRET", "swordfish");
-        helper.setProcessEnvironment(environment);
+    // A spare decoder is sealed before it is handed a file: under a filter, unable to gain
+    // privileges, holding only its standard descriptors and its socket, its environment empty;
+    // then it answers the file it is given.
+    void decoderIsSealedWhileWaiting() {
         const int inherited = open("/dev/zero", O_RDONLY); // without close-on-exec
-        helper.start();
+        std::optional<pictures::DecoderProcess> decoder =
+            pictures::DecoderProcess::Start(RealDecoder());
         close(inherited);
-        QVERIFY(helper.waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(StatusLine(helper.processId(), "Seccomp:"),
-                                  QByteArray("Seccomp: 2"), 5000);
-        QCOMPARE(StatusLine(helper.processId(), "NoNewPrivs:"), QByteArray("NoNewPrivs: 1"));
-        QCOMPARE(QDir(QStringLiteral("/proc/%1/fd").arg(helper.processId()))
+        QVERIFY(decoder);
+        QTRY_COMPARE_WITH_TIMEOUT(StatusLine(decoder->pid(), "Seccomp:"), QByteArray("Seccomp: 2"),
+                                  5000);
+        QCOMPARE(StatusLine(decoder->pid(), "NoNewPrivs:"), QByteArray("NoNewPrivs: 1"));
+        QCOMPARE(QDir(QStringLiteral("/proc/%1/fd").arg(decoder->pid()))
                      .entryList(QDir::NoDotAndDotDot | QDir::AllEntries, QDir::Name),
                  QStringList({"0", "1", "2", "3"}));
-        QFile environ(QStringLiteral("/proc/%1/environ").arg(helper.processId()));
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(decoder->pid()));
         QVERIFY(environ.open(QIODevice::ReadOnly));
         const QByteArray left = environ.readAll();
         QVERIFY2(left.count('\0') == left.size(), left.constData());
 
-        helper.write(ReadData("gdi-records.wmf"));
-        helper.closeWriteChannel();
-        QVERIFY(helper.waitForFinished());
-        QCOMPARE(helper.exitCode(), 0);
-        QVERIFY(helper.readAllStandardOutput().startsWith("lumbrik-metafile 1\n"));
+        const int file = open(QFile::encodeName(DataPath("gdi-records.wmf")).constData(), O_RDONLY);
+        const auto facts = pictures::Decoders::Open(*decoder, file, "gdi-records.wmf",
+                                                    std::chrono::steady_clock::now() + 5s);
+        close(file);
+        QVERIFY(std::holds_alternative<decoder::Message>(facts));
+        QCOMPARE(std::get<decoder::Message>(facts).naturalWidth, 10000.0);
     }
 
-    void misbehavingHelperFails_data() {
-        QTest::addColumn<QByteArray>("script"); // the helper, a shell script; empty: none at all
-        QTest::addColumn<HelperLimits>("limits");
+    // A decoder that answers wrong, too much, too late or not at all fails that picture, with a
+    // message naming it, and nothing it sent is used.
+    void misbehavingDecoderFails_data() {
+        QTest::addColumn<QString>("mode"); // what the stand-in does; see misbehaving_decoder.py
         QTest::addColumn<QString>("failure");
-        QTest::addColumn<int>("withinSeconds"); // 0: not timed
-
-        const HelperLimits standard; // five seconds of wall-clock and processor time
-        const QString decoder = QStringLiteral("the metafile decoder ");
-
-        QTest::newRow("missing") << QByteArray() << standard << decoder + "could not be started"
-                                 << 0;
-        QTest::newRow("crashing") << QByteArray("cat >/dev/null; kill -SEGV $$") << standard
-                                  << decoder + "crashed" << 0;
-        // The wall-clock limit ends a helper that never answers.
-        QTest::newRow("hanging") << QByteArray("exec sleep 1000") << standard
-                                 << decoder + "took too long" << 8;
-        // The limits below are set in the child, so they end it long before the clock does.
-        QTest::newRow("busy") << QByteArray("while :; do :; done")
-                              << HelperLimits{.timeout = 30s, .cpuSeconds = 1}
-                              << decoder + "took too long" << 10;
-        // Says it ran out of memory as the real helper does; unlimited, it would answer nothing.
-        const QByteArray greedy = "cat >/dev/null; awk 'BEGIN { s = \"x\"; while (length(s) < "
-                                  "2^29) s = s s }' || exit ";
-        const HelperLimits tight{.timeout = 20s, .cpuSeconds = 60, .addressSpaceBytes = 256 << 20};
-        QTest::newRow("greedy") << greedy + QByteArray::number(pictures::metafile::kOutOfMemory)
-                                << tight << decoder + "ran out of memory" << 15;
-        QTest::newRow("flooding") << QByteArray("exec yes lumbrik")
-                                  << HelperLimits{.maxAnswerBytes = 1 << 20}
-                                  << decoder + "gave too much output" << 0;
-        QTest::newRow("refusing with a reason")
-            << QByteArray("cat >/dev/null; echo 'the file is odd' >&2; exit 1") << standard
-            << "the file is odd" << 0;
-        for (const char* garbage :
-             {"echo hello", "printf 'lumbrik-metafile 1\\nsize 100 100\\nsvg 5000\\n<svg/>'",
-              "printf 'lumbrik-metafile 1\\nsize -1 100\\nsvg 6\\n<svg/>'",
-              "printf 'lumbrik-metafile 1\\nsize 100 100\\nsvg 9\\nnot svg!!'"})
-            QTest::addRow("answering %s", garbage)
-                << "cat >/dev/null; " + QByteArray(garbage) << standard << decoder + "gave" << 0;
+        const QString garbled = QStringLiteral("the picture decoder gave a garbled answer");
+        QTest::newRow("missing") << QString() << "not installed";
+        QTest::newRow("silent") << "silent"
+                                << "took too long to decode";
+        QTest::newRow("refusing with a reason") << "refusing"
+                                                << "the file is odd";
+        for (const char* mode :
+             {"garbage", "too long a message", "pixels of another size", "short answer",
+              "oversized answer", "memory that can shrink", "two descriptors"})
+            QTest::newRow(mode) << mode << garbled;
+        QTest::newRow("dies after the size") << "dies after the size"
+                                             << "ended without an answer";
+        QTest::newRow("crashes mid-pixels") << "crashes mid-pixels"
+                                            << "crashed";
     }
 
-    void misbehavingHelperFails() {
-        QFETCH(QByteArray, script);
-        QFETCH(HelperLimits, limits);
+    void misbehavingDecoderFails() {
+        QFETCH(QString, mode);
         QFETCH(QString, failure);
-        QFETCH(int, withinSeconds);
-
-        QTemporaryDir dir;
-        QFile helper(dir.filePath("helper"));
-        if (!script.isEmpty()) {
-            QVERIFY(helper.open(QIODevice::WriteOnly));
-            helper.write("#!/bin/sh\n" + script + "\n");
-            helper.close();
-            QVERIFY(helper.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        }
+        if (!QFileInfo("/usr/bin/python3").isExecutable())
+            QSKIP("the stand-in decoder needs /usr/bin/python3");
+        pictures::DecoderProgram standIn{
+            "/usr/bin/python3",
+            {LUMBRIK_TEST_SOURCES "/misbehaving_decoder.py", mode.toStdString()}};
+        if (mode.isEmpty())
+            standIn = {"/nonexistent/lumbrik-decoder", {}};
         QElapsedTimer clock;
         clock.start();
-        const QString message = FailureOf([&] {
-            pictures::metafile::LoadMetafile(ReadData("shapes-inkscape.emf"), MetafileKind::Emf,
-                                             "bad", helper.fileName(), limits);
-        });
-        QVERIFY2(message.startsWith("bad: " + failure), qPrintable(message));
-        if (withinSeconds)
-            QVERIFY2(clock.elapsed() < withinSeconds * 1000, qPrintable(message));
+        pictures::Picture picture;
+        QString message = FailureOf(
+            [&] { picture = LoadBytes(ReadData("shapes-inkscape.emf"), "bad.emf", standIn); });
+        if (message.isEmpty()) {
+            const pictures::Rendering drawn = picture.render(QSize(40, 30));
+            QVERIFY(drawn.image.isNull());
+            message = drawn.error;
+        }
+        QVERIFY2(message.startsWith("bad.emf: ") && message.contains(failure), qPrintable(message));
+        // The wait for the size has a deadline of a second.
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // The viewer never reads a picture's bytes: only decoders do. A stand-in that does not read
+    // the file either draws it, and the file was never accessed.
+    void viewerNeverReadsThePicture() {
+        if (!QFileInfo("/usr/bin/python3").isExecutable())
+            QSKIP("the stand-in decoder needs /usr/bin/python3");
+        const QTemporaryDir dir;
+        QFile file(dir.filePath("picture.emf"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ReadData("shapes-inkscape.emf")) > 0);
+        file.close();
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(file.fileName()).constData(),
+                                  IN_ACCESS) >= 0);
+        const pictures::DecoderProgram standIn{
+            "/usr/bin/python3", {LUMBRIK_TEST_SOURCES "/misbehaving_decoder.py", "well behaved"}};
+        const pictures::Picture picture =
+            pictures::LoadPicture(QFile::encodeName(file.fileName()).toStdString(),
+                                  std::make_shared<pictures::Decoders>(standIn, 0));
+        const pictures::Rendering drawn = picture.render(QSize(40, 30));
+        QVERIFY2(drawn.error.isEmpty(), qPrintable(drawn.error));
+        QCOMPARE(drawn.image.pixel(20, 15), 0xff2050a0);
+        char events[4096];
+        QCOMPARE(read(watch, events, sizeof events), ssize_t(-1));
+        close(watch);
     }
 };
 
