@@ -1,17 +1,18 @@
 // Metafile pictures: how long a ~160 KB EMF and a ~160 KB WMF (and two WMFs that once
-// stalled the drawing) take to load (the helper process started, fed and answered, its SVG
-// parsed) and to draw in the browser's preview pane and at full screen; then how long every
-// sample takes to draw at full screen.
+// stalled the drawing) take to load (a spare decoder handed the file, its size answered) and to
+// draw in the browser's preview pane and at full screen (a decoder played and drew it); then
+// how long every sample takes to draw at full screen.
 //
 //   bench_metafiles [--runs N]
 //
-// Uses the committed samples in tests/data/metafiles and the helper built beside this program.
-// Besides wall-clock times it gives the processor time of each step, the helper's included,
+// Uses the committed samples in tests/data/metafiles and the decoder built beside this program.
+// Besides wall-clock times it gives the processor time of each step, the decoders' included,
 // which a machine shared with other work disturbs less.
-#include "pictures/metafile/Metafile.h"
+#include "pictures/LoadPicture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <sys/resource.h>
@@ -82,28 +83,19 @@ int main(int argc, char** argv) {
     int count = int(args.size());
     QGuiApplication app(count, args.data());
 
-    struct Sample {
-        const char* name;
-        pictures::MetafileKind kind;
+    // As the program keeps them: two spares, started ahead of need.
+    const auto decoders = std::make_shared<pictures::Decoders>(pictures::Decoders::Installed(), 2);
+    const auto load = [&](const QString& path) {
+        return pictures::LoadPicture(QFile::encodeName(path).toStdString(), decoders);
     };
     // The last two once stalled the drawing: corners far outside the frame, spaced glyphs.
-    for (const Sample sample : {Sample{"big-libreoffice.emf", pictures::MetafileKind::Emf},
-                                Sample{"big-libreoffice.wmf", pictures::MetafileKind::Wmf},
-                                Sample{"far-corners.wmf", pictures::MetafileKind::Wmf},
-                                Sample{"long-spacing.wmf", pictures::MetafileKind::Wmf}}) {
-        QFile file(QStringLiteral(LUMBRIK_METAFILE_SAMPLES "/") + sample.name);
-        if (!file.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "cannot read %s\n", qPrintable(file.fileName()));
-            return 1;
-        }
-        const QByteArray bytes = file.readAll();
-        std::printf("%s (%lld bytes), %d runs\n", sample.name, static_cast<long long>(bytes.size()),
-                    runs);
-
+    for (const char* name :
+         {"big-libreoffice.emf", "big-libreoffice.wmf", "far-corners.wmf", "long-spacing.wmf"}) {
+        const QString path = QStringLiteral(LUMBRIK_METAFILE_SAMPLES "/") + name;
+        std::printf("%s (%lld bytes), %d runs\n", name,
+                    static_cast<long long>(QFileInfo(path).size()), runs);
         pictures::Picture picture;
-        Report("load (helper included)", Time(runs, [&] {
-                   picture = pictures::LoadMetafile(bytes, sample.kind, sample.name);
-               }));
+        Report("load (a spare decoder included)", Time(runs, [&] { picture = load(path); }));
         std::printf("  natural size %.0f x %.0f hundredths of a mm\n", picture.Width(),
                     picture.Height());
         for (const QSize size : {QSize(250, 130), QSize(1920, 1080)}) {
@@ -115,23 +107,13 @@ int main(int argc, char** argv) {
                            std::abort();
                    }));
         }
-        Report("load + render 250x130", Time(runs, [&] {
-                   const pictures::Picture fresh =
-                       pictures::LoadMetafile(bytes, sample.kind, sample.name);
-                   fresh.render(QSize(250, 130));
-               }));
+        Report("load + render 250x130", Time(runs, [&] { load(path).render(QSize(250, 130)); }));
     }
     // Every sample: how long the largest screen's drawing takes.
     std::printf("every sample, %d runs: render 1920x1080\n", runs);
     const QDir samples(QStringLiteral(LUMBRIK_METAFILE_SAMPLES));
     for (const QFileInfo& info : samples.entryInfoList({"*.wmf", "*.emf"}, QDir::Files)) {
-        QFile file(info.filePath());
-        if (!file.open(QIODevice::ReadOnly))
-            return 1;
-        const auto kind =
-            info.suffix() == "emf" ? pictures::MetafileKind::Emf : pictures::MetafileKind::Wmf;
-        const pictures::Picture picture =
-            pictures::LoadMetafile(file.readAll(), kind, info.fileName());
+        const pictures::Picture picture = load(info.filePath());
         Report(qPrintable(info.fileName()), Time(runs, [&] { picture.render(QSize(1920, 1080)); }));
     }
     return 0;
