@@ -100,8 +100,15 @@ private:
                     pixels == DrawnPixels(target_.size(), image_.borderStyle_, devicePixelRatioF()))
                     show(picture, pixels, drawn);
             });
-        if (ready)
+        if (ready) {
             show(picture, pixels, *ready);
+        } else if (shown_.isNull()) {
+            // Nothing on screen yet (a window's first frames): the same file's drawing at
+            // another size, scaled, rather than the bare background until the sharp one comes.
+            shown_ = App.Pictures().keptAtAnySize(picture);
+            setGeometry(target_);
+            update();
+        }
     }
 
     void show(const pictures::Picture& picture, QSize pixels, const pictures::Rendering& drawn) {

@@ -266,6 +266,18 @@ const Rendering* RenderService::kept(const Key& key) {
     return &kept_.front().drawn;
 }
 
+QImage RenderService::keptAtAnySize(const Picture& picture) const {
+    QImage largest;
+    if (!picture.File())
+        return largest;
+    for (const Kept& k : kept_)
+        if (k.key.file == *picture.File() && !k.drawn.image.isNull() &&
+            qint64{k.key.size.width()} * k.key.size.height() >
+                qint64{largest.width()} * largest.height())
+            largest = k.drawn.image;
+    return largest;
+}
+
 void RenderService::keep(const Key& key, Rendering drawn) {
     std::erase_if(kept_, [&](const Kept& k) { return k.key == key; });
     kept_.push_front({key, std::move(drawn)});

@@ -42,6 +42,10 @@ public:
     std::optional<Rendering> request(const Picture& picture, QSize size, QObject* requester,
                                      Done done);
 
+    // The largest drawing kept of the picture's file at any size, to stand in, scaled, until
+    // the one asked for is ready; a null image when none is kept.
+    QImage keptAtAnySize(const Picture& picture) const;
+
     // Read-ahead: after `delay`, each file is loaded and drawn in the background at the size
     // `sizeFor` gives for it. The list replaces read-ahead not started yet; failures are
     // dropped, to be reported when the picture is shown.
