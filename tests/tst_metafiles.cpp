@@ -208,6 +208,8 @@ private slots:
         QTest::newRow("symbol fonts") << "symbol-fonts.wmf" << QSizeF(10000, 6000);
         // Regions filled, framed, painted, and selected for clipping; one with a torn scan.
         QTest::newRow("regions") << "regions.wmf" << QSizeF(10000, 6000);
+        // A pen deleted, then a brush made in its slot and a pen in a new one, then selected.
+        QTest::newRow("objects made in freed slots") << "reused-slots.wmf" << QSizeF(10000, 6000);
         // Cut near the frame, the shapes look as they would whole.
         QTest::newRow("polygons with corners far outside")
             << "far-corners.wmf" << QSizeF(100, 60) * 254.0;
@@ -219,6 +221,10 @@ private slots:
             << "emf-glyph-indices.emf" << QSizeF(10000, 6000);
         // A window of a few units and fonts of one unit, scaled up: not a thin strip.
         QTest::newRow("emf of tiny logical units") << "emf-tiny-units.emf" << QSizeF(10000, 6000);
+        QTest::newRow("emf world transforms multiplied on either side")
+            << "emf-composed-transforms.emf" << QSizeF(10000, 6000);
+        QTest::newRow("emf clipped text, then shapes outside its box")
+            << "emf-clipped-text.emf" << QSizeF(10000, 6000);
         // EMF+ draws; the GDI stand-ins do not, the GDI records after a GetDC do.
         QTest::newRow("emf+ dual") << "emfplus-dual.emf" << QSizeF(12700, 7620);
         QTest::newRow("emf+ only") << "emfplus-only.emf" << QSizeF(12700, 7620);

@@ -176,8 +176,9 @@ class Emf:
         else:
             self.rec(36, f32(m11, m12, m21, m22, dx, dy) + u32(mode))
 
-    def text(self, x, y, s, dx=None, options=0, glyphs=None, kind=84):
-        """EXTTEXTOUTW at (x, y); `glyphs`: indices instead of characters."""
+    def text(self, x, y, s, dx=None, options=0, glyphs=None, kind=84, rect=(0, 0, -1, -1)):
+        """EXTTEXTOUTW at (x, y); `glyphs`: indices instead of characters; `rect` the box that
+        ETO_OPAQUE fills and ETO_CLIPPED cuts to."""
         units = glyphs if glyphs is not None else [ord(c) for c in s]
         chars = b''.join(struct.pack('<H', u) for u in units)
         chars += b'\0' * (-len(chars) % 4)
@@ -185,7 +186,7 @@ class Emf:
         off_dx = off_string + len(chars) if dx is not None else 0
         spacing = b''.join(s32(d) for d in dx) if dx is not None else b''
         self.rec(kind, s32(0, 0, -1, -1) + u32(1) + f32(1, 1) + s32(x, y) +
-                 u32(len(units), off_string, options) + s32(0, 0, -1, -1) + u32(off_dx) +
+                 u32(len(units), off_string, options) + s32(*rect) + u32(off_dx) +
                  chars + spacing)
 
     def write(self, path):
