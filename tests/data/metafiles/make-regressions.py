@@ -2,7 +2,7 @@
 """Writes WMF files of cases that real files got wrong, into the folder given (default: here):
 stale-font.wmf, far-corners.wmf and long-spacing.wmf once broke or stalled the metafile helper;
 regions.wmf uses region records; symbol-fonts.wmf has text in symbol fonts; reused-slots.wmf
-deletes pens and brushes and makes new ones in the slots they freed."""
+deletes a pen and makes new objects in the slot it freed and beyond."""
 import os
 import sys
 
@@ -97,8 +97,9 @@ def symbol_fonts(path):
 
 def reused_slots(path):
     """A pen deleted, then a brush and a pen made: the brush takes the freed slot (the lowest
-    free one, as GDI numbers them), the pen a new one; both are selected by those numbers. Then
-    both deleted and made again in the other order."""
+    free one, as GDI numbers them), the pen a new one. The shapes select them by those numbers
+    after drawing with an older brush (players that select what they create must not hide a
+    selection lost)."""
     wmf = Wmf(1000, 600, 254)
     background(wmf, 1000, 600)                    # brush 0, null pen 1
     blue = wmf.pen(0, 12, (40, 90, 200))          # slot 2
@@ -108,20 +109,12 @@ def reused_slots(path):
     wmf.delete(blue)
     green = wmf.brush((40, 160, 70))              # slot 2 again
     red = wmf.pen(0, 12, (200, 40, 40))           # slot 3
-    wmf.select(green)
-    wmf.select(red)
-    wmf.rec(0x041B, 550, 950, 320, 50)
     wmf.select(0)
-    wmf.select(1)
-    wmf.delete(green)
-    wmf.delete(red)
-    black = wmf.pen(0, 12, (0, 0, 0))             # slot 2
-    orange = wmf.brush((230, 150, 30))            # slot 3
-    wmf.select(orange)
-    wmf.select(black)
+    wmf.select(red)
     wmf.rec(0x0418, 250, 950, 50, 550)            # ELLIPSE
+    wmf.select(green)
+    wmf.rec(0x041B, 550, 950, 320, 50)
     wmf.write(path)
-
 
 if __name__ == '__main__':
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
