@@ -528,6 +528,16 @@ private slots:
         QTest::newRow("gif, cut inside the frame")
             << HandMadeGif({16, 8}, {0, 0, 16, 8}, 32) << only({16, 8}, {{{0, 0, 16, 2}, red}})
             << shorter;
+
+        // At its natural size a JPEG is decoded whole, not at half size and enlarged: every
+        // pixel is libjpeg's full decode, here Qt's reading of the same file.
+        QImage checks(64, 48, QImage::Format_RGB32);
+        for (int y = 0; y < checks.height(); ++y)
+            for (int x = 0; x < checks.width(); ++x)
+                checks.setPixel(x, y, (x ^ y) & 2 ? red : qRgb(255, 255, 255));
+        const QByteArray jpeg = Encode(checks, "jpeg");
+        QTest::newRow("jpeg of fine checks, at full scale")
+            << jpeg << QImage::fromData(jpeg, "jpeg") << QString();
     }
 
     void drawsDecodedPixelsOnly() {
@@ -727,6 +737,37 @@ private slots:
         QCOMPARE(whole->image.size(), size);
         QVERIFY(Near(whole->image.pixelColor(size.width() - 10, size.height() - 10), Qt::blue));
         QVERIFY(Near(whole->image.pixelColor(size.width() / 4, size.height() / 4), Qt::red));
+    }
+
+    // The service keeps the last three screen-sized drawings and the last eight smaller ones
+    // (a preview pane's): those come at once when asked again, and one more pushes out the
+    // oldest.
+    void renderServiceKeepsDrawingsBySize_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("screen-sized: three") << QSize(1600, 1000) << 3;
+        QTest::newRow("pane-sized: eight") << QSize(200, 150) << 8;
+    }
+
+    void renderServiceKeepsDrawingsBySize() {
+        QFETCH(QSize, size);
+        QFETCH(int, kept);
+        pictures::RenderService service;
+        QObject asker;
+        const auto ignore = [](const Rendering&) {};
+        QList<Picture> drawn;
+        for (int i = 0; i <= kept; ++i) {
+            drawn.append(load(QStringLiteral("kept-%1.bmp").arg(i),
+                              QtBmp(Marked({16, 10}, Qt::red, Qt::blue), 24)));
+            bool done = false;
+            QVERIFY(!service.request(drawn.last(), size, &asker,
+                                     [&](const Rendering&) { done = true; }));
+            QTRY_VERIFY(done);
+        }
+        for (int i = kept; i >= 1; --i)
+            QVERIFY2(service.request(drawn[i], size, &asker, ignore).has_value(),
+                     qPrintable(QStringLiteral("drawing %1 of %2 is not kept").arg(i).arg(kept)));
+        QVERIFY2(!service.request(drawn[0], size, &asker, ignore), "the oldest drawing is kept");
     }
 
     // Embedded pictures (the default picture, the splash) come from pixels in memory.
