@@ -291,6 +291,7 @@ def clipped_text(path):
     e.text(40, 520, 'Drawn whole after them')
     e.write(path)
 
+
 if __name__ == '__main__':
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     records(os.path.join(folder, 'emf-records.emf'))

@@ -97,9 +97,9 @@ def symbol_fonts(path):
 
 def reused_slots(path):
     """A pen deleted, then a brush and a pen made: the brush takes the freed slot (the lowest
-    free one, as GDI numbers them), the pen a new one. The shapes select them by those numbers
-    after drawing with an older brush (players that select what they create must not hide a
-    selection lost)."""
+    free one, as GDI numbers them), the pen a new one. They are selected by those numbers after
+    a shape drawn with the older brush: libwmf selects what it creates, which would hide a
+    selection lost."""
     wmf = Wmf(1000, 600, 254)
     background(wmf, 1000, 600)                    # brush 0, null pen 1
     blue = wmf.pen(0, 12, (40, 90, 200))          # slot 2
@@ -115,6 +115,7 @@ def reused_slots(path):
     wmf.select(green)
     wmf.rec(0x041B, 550, 950, 320, 50)
     wmf.write(path)
+
 
 if __name__ == '__main__':
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
