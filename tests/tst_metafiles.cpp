@@ -227,6 +227,8 @@ private slots:
         QTest::newRow("emf+ bad objects") << "emfplus-bad-objects.emf" << QSizeF(12700, 7620);
         QTest::newRow("emf+ shapes reaching far outside")
             << "emfplus-far-corners.emf" << QSizeF(12700, 7620);
+        // Bounds mostly outside the frame: the bounds are shown, at the frame's size.
+        QTest::newRow("emf drawn above its frame") << "emf-above-frame.emf" << QSizeF(4000, 5190);
     }
 
     void rendersLikeReference() {
