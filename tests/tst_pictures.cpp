@@ -623,9 +623,24 @@ private slots:
         QTest::newRow("random bytes named .jpg") << "noise.jpg" << noise << unknown;
         QTest::newRow("text named .gif")
             << "notes.gif" << QByteArray("Shopping: milk, bread.\n") << unknown;
-        // PNG is not among the formats read, whatever the name says.
+        // Formats not read are named, whatever the file's name says.
+        const QString notRead =
+            QStringLiteral(", which is not one of the formats this program reads");
         QTest::newRow("png named .jpg")
-            << "png.jpg" << Encode(Marked({8, 8}, Qt::red, Qt::white), "png") << unknown;
+            << "png.jpg" << Encode(Marked({8, 8}, Qt::red, Qt::white), "png")
+            << "a PNG picture" + notRead;
+        QTest::newRow("svg named .gif")
+            << "drawing.gif"
+            << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- by hand -->\n<!DOCTYPE svg>\n"
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n")
+            << "an SVG drawing" + notRead;
+        QTest::newRow("avif named .jpg") << "photo.jpg"
+                                         << QByteArray("\0\0\0\x1C"
+                                                       "ftypmif1\0\0\0\0mif1avifmiaf",
+                                                       28)
+                                         << "an AVIF picture" + notRead;
+        QTest::newRow("pdf named .bmp")
+            << "scan.bmp" << QByteArray("%PDF-1.7\n%\xE2\xE3\n") << "a PDF document" + notRead;
         // Sides are reported as the header gives them, whatever their product.
         QTest::newRow("gif claiming 60000 x 60000 pixels")
             << "huge.gif" << TestData("claims-60000x60000.gif")
