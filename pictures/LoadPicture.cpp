@@ -1,5 +1,6 @@
 #include "pictures/LoadPicture.h"
 
+#include "pictures/OtherFormats.h"
 #include "pictures/RasterFormats.h"
 #include "pictures/RasterSource.h"
 #include "pictures/metafile/Metafile.h"

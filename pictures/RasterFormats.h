@@ -17,10 +17,6 @@ enum class Format { Gif, Jpeg, Bmp, Ico, Wmf, Emf };
 // The format of a file judged by its first bytes; nullopt for anything else.
 std::optional<Format> FormatOf(QByteArrayView bytes);
 
-// What a file in a format this program does not read is, told by its signature ("a PNG
-// picture"); empty when it is none of those known.
-QString OtherFormatOf(QByteArrayView bytes);
-
 // The name of Qt's image plugin for a raster format.
 QByteArray QtFormatName(Format format);
 
