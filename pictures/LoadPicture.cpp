@@ -1,5 +1,6 @@
 #include "pictures/LoadPicture.h"
 
+#include "pictures/OtherFormats.h"
 #include "pictures/RasterFormats.h"
 #include "pictures/RasterSource.h"
 #include "pictures/metafile/Metafile.h"
@@ -111,8 +112,13 @@ Picture LoadPicture(const std::filesystem::path& path) {
     if (bytes.isEmpty())
         Fail(fileName, QStringLiteral("an empty file"));
     const std::optional<Format> format = FormatOf(bytes);
-    if (!format)
-        Fail(fileName, QStringLiteral("not a picture"));
+    if (!format) {
+        const QString other = OtherFormatOf(bytes);
+        Fail(fileName, other.isEmpty()
+                           ? QStringLiteral("not a picture")
+                           : other + QStringLiteral(", which is not one of the formats this "
+                                                    "program reads"));
+    }
     switch (*format) {
     case Format::Wmf:
         return LoadMetafile(bytes, MetafileKind::Wmf, fileName).readFrom(identity);

@@ -633,18 +633,43 @@ private slots:
         QTest::newRow("random bytes named .jpg") << "noise.jpg" << noise << unknown;
         QTest::newRow("text named .gif")
             << "notes.gif" << QByteArray("Shopping: milk, bread.\n") << unknown;
-        // PNG is not among the formats read, whatever the name says.
+        // Formats not read are named, whatever the file's name says.
+        const QString notRead =
+            QStringLiteral(", which is not one of the formats this program reads");
         QTest::newRow("png named .jpg")
-            << "png.jpg" << Encode(Marked({8, 8}, Qt::red, Qt::white), "png") << unknown;
+            << "png.jpg" << Encode(Marked({8, 8}, Qt::red, Qt::white), "png")
+            << "a PNG picture" + notRead;
+        QTest::newRow("svg named .gif")
+            << "drawing.gif"
+            << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- by hand -->\n<!DOCTYPE svg>\n"
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n")
+            << "an SVG drawing" + notRead;
+        QTest::newRow("avif named .jpg") << "photo.jpg"
+                                         << QByteArray("\0\0\0\x1C"
+                                                       "ftypmif1\0\0\0\0mif1avifmiaf",
+                                                       28)
+                                         << "an AVIF picture" + notRead;
+        QTest::newRow("pdf named .bmp")
+            << "scan.bmp" << QByteArray("%PDF-1.7\n%\xE2\xE3\n") << "a PDF document" + notRead;
+        // Sides are reported as the header gives them, whatever their product.
         QTest::newRow("gif claiming 60000 x 60000 pixels")
-            << "huge.gif" << TestData("claims-60000x60000.gif") << "too large to draw (13733 MB)";
+            << "huge.gif" << TestData("claims-60000x60000.gif")
+            << "too large to draw: 60000 x 60000 pixels";
         QTest::newRow("progressive jpeg claiming 16384 x 16384 pixels")
-            << "claims.jpg" << JpegClaiming({16384, 16384}, true) << "too large to draw (1552 MB)";
+            << "claims.jpg" << JpegClaiming({16384, 16384}, true)
+            << "too large to draw: 16384 x 16384 pixels";
         QTest::newRow("baseline jpeg in several scans claiming 16384 x 16384 pixels")
             << "scans.jpg" << JpegClaiming({16384, 16384}, false, true)
-            << "too large to draw (1552 MB)";
+            << "too large to draw: 16384 x 16384 pixels";
         QTest::newRow("bmp 65536 pixels wide")
-            << "wide.bmp" << QtBmp(Marked({65536, 1}, Qt::red, Qt::red), 24) << "too large to draw";
+            << "wide.bmp" << QtBmp(Marked({65536, 1}, Qt::red, Qt::red), 24)
+            << "too large to draw: 65536 x 1 pixels";
+        // 34 bytes: a 64-byte OS/2 header cut after its compression field.
+        QTest::newRow("bmp claiming 1769489664 x -1492713626 pixels")
+            << "claims.bmp"
+            << "BM" + Le(quint32(34), quint32(0), quint32(0), quint32(64), qint32(1769489664),
+                         qint32(-1492713626), quint16(1), quint16(24), quint32(0))
+            << "too large to draw: 1769489664 x 1492713626 pixels";
         // Refused before any reading: a pipe would say "empty file", the device fill memory.
         QTest::newRow("named pipe")
             << "pipe.jpg" << QByteArray() << "not a picture (not a regular file)";

@@ -292,6 +292,34 @@ def clipped_text(path):
     e.write(path)
 
 
+def above_frame(path):
+    """What a UML tool writes: a frame 519 pixels high with only the title line in it, the
+    diagram above it, and bounds that say where it all is."""
+    e = Emf(px=(1000, 1000), mm=(100, 100), size=(400, 519), bounds=(0, -517, 399, 10))
+    e.rec(18, u32(1))                                      # SETBKMODE TRANSPARENT
+    e.select(e.pen((96, 96, 96), 1))
+    e.select(e.brush((250, 250, 240)))
+    e.rect(0, -517, 400, 11)
+    e.select(e.pen((0, 0, 0), 2))
+    e.select(e.font(-16, 'DejaVu Sans', weight=700))
+    for i, (name, fill) in enumerate([('Customer', (255, 255, 200)), ('Order', (200, 230, 255)),
+                                      ('Item', (255, 210, 200))]):
+        top = -500 + 165 * i
+        e.select(e.brush(fill))
+        e.rect(110, top, 290, top + 120)
+        e.rec(22, u32(30))                                 # TA_BASELINE | TA_CENTER
+        e.text(200, top + 30, name)
+        e.rec(22, u32(0))
+        e.move(110, top + 42)
+        e.line(290, top + 42)
+        if i < 2:
+            e.move(200, top + 120)
+            e.line(200, top + 165)
+    e.select(e.font(-9, 'DejaVu Sans'))
+    e.text(4, 0, 'Orders: class diagram')
+    e.write(path)
+
+
 if __name__ == '__main__':
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     records(os.path.join(folder, 'emf-records.emf'))
@@ -300,3 +328,4 @@ if __name__ == '__main__':
     tiny_units(os.path.join(folder, 'emf-tiny-units.emf'))
     composed_transforms(os.path.join(folder, 'emf-composed-transforms.emf'))
     clipped_text(os.path.join(folder, 'emf-clipped-text.emf'))
+    above_frame(os.path.join(folder, 'emf-above-frame.emf'))

@@ -111,12 +111,13 @@ class Wmf:
 
 class Emf:
     """An EMF on a reference device `px` pixels for `mm` millimetres, its picture `size` pixels
-    (the whole device unless given)."""
+    (the whole device unless given); its header's `bounds` are the picture's unless given."""
 
     eof_size = 16                                 # the EOF record's own size, as it claims it
 
-    def __init__(self, px=(1000, 600), mm=(100, 60), size=None):
+    def __init__(self, px=(1000, 600), mm=(100, 60), size=None, bounds=None):
         self.px, self.mm, self.size = px, mm, size or px
+        self.bounds = bounds or (0, 0, self.size[0] - 1, self.size[1] - 1)
         self.records = []
         self.handles = 1
         self.free = []
@@ -194,7 +195,7 @@ class Emf:
         (w, h), px, mm = self.size, self.px, self.mm
         frame = (w * mm[0] * 100 // px[0], h * mm[1] * 100 // px[1])
         body = b''.join(self.records)
-        header = (u32(1, 108) + s32(0, 0, w - 1, h - 1) + s32(0, 0, *frame) +
+        header = (u32(1, 108) + s32(*self.bounds) + s32(0, 0, *frame) +
                   u32(0x464D4520, 0x10000, 108 + len(body), len(self.records) + 1) +
                   struct.pack('<HH', self.handles, 0) + u32(0, 0, 0) + s32(*px) +
                   s32(*mm) + u32(0, 0, 0) + s32(mm[0] * 1000, mm[1] * 1000))
