@@ -4,6 +4,7 @@
 #include "decoder/Wire.h"
 #include "decoder/canvas/MetafileSource.h"
 #include "decoder/gdi/Decoded.h"
+#include "decoder/raster/OtherFormats.h"
 #include "decoder/raster/RasterFormats.h"
 #include "decoder/raster/RasterSource.h"
 
@@ -72,8 +73,14 @@ struct Opened {
 Opened Open(QByteArray bytes, const std::string& name,
             const pictures::metafile::CodePages& codePages) {
     const std::optional<pictures::Format> format = pictures::FormatOf(bytes);
-    if (!format)
-        throw Failure{name + ": not a picture"};
+    if (!format) {
+        const QString other = pictures::OtherFormatOf(bytes);
+        throw Failure{name + ": " +
+                      (other.isEmpty() ? std::string("not a picture")
+                                       : other.toStdString() +
+                                             ", which is not one of the formats this program "
+                                             "reads")};
+    }
     Opened opened;
     opened.facts.kind = Kind::Facts;
     opened.facts.format = static_cast<Format>(static_cast<int>(*format) + 1);

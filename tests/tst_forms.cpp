@@ -6,9 +6,11 @@
 #include "forms/FileListBox.h"
 #include "forms/Form.h"
 #include "forms/FormWindow.h"
+#include "forms/Image.h"
 #include "forms/Keys.h"
 #include "forms/Label.h"
 #include "forms/Timer.h"
+#include "pictures/LoadPicture.h"
 
 #include <QFile>
 #include <QKeyEvent>
@@ -44,7 +46,7 @@ public:
     ProbeForm()
         : Form(forms::BorderStyle::Sizable, forms::StartUpPosition::WindowsDefault, 4500, 3000),
           Timer1(*this, 0, false), Label1(*this, client(), "design"), Dir1(*this, client()),
-          File1(*this, client()) {
+          File1(*this, client()), Image1(*this, client()) {
         setCaption("Probe");
         setKeyPreview(true);
         File1.Move(2200, 450, 2000, 1500);
@@ -67,6 +69,7 @@ public:
     forms::Label Label1;
     forms::DirListBox Dir1;
     forms::FileListBox File1;
+    forms::Image Image1;
     int ticks = 0;
     int activations = 0;
 
@@ -374,6 +377,48 @@ private slots:
         QCOMPARE(form.Width(), 4000.5f);
         QCOMPARE(form.Height(), 3337.5f);
         QCOMPARE(form.ScaleHeight(), form.window()->height() * 15.0f);
+    }
+
+    // A stretched image is drawn again at each new size, not its old pixels stretched, inside
+    // its border when it has one.
+    void imageDrawnAgainAtEachSize_data() {
+        QTest::addColumn<int>("border");
+        QTest::addColumn<QSize>("first"); // pixels
+        QTest::addColumn<QSize>("then");
+        QTest::newRow("larger") << 0 << QSize(60, 40) << QSize(150, 100);
+        QTest::newRow("smaller") << 0 << QSize(150, 100) << QSize(60, 40);
+        QTest::newRow("another shape, with a border") << 1 << QSize(104, 44) << QSize(64, 84);
+    }
+
+    void imageDrawnAgainAtEachSize() {
+        QFETCH(int, border);
+        QFETCH(QSize, first);
+        QFETCH(QSize, then);
+        QImage checks(24, 16, QImage::Format_RGB32); // any scaling of it blurs
+        for (int y = 0; y < checks.height(); ++y)
+            for (int x = 0; x < checks.width(); ++x)
+                checks.setPixel(x, y, (x + y) % 2 ? qRgb(200, 40, 40) : qRgb(255, 255, 255));
+        const pictures::Picture picture = pictures::PictureFromImage(checks);
+        ProbeForm& form = *frmProbe;
+        form.setVisible(true);
+        QVERIFY(QTest::qWaitForWindowExposed(form.window()));
+        forms::Image& image = form.Image1;
+        const auto drawnAt = [&](QSize pixels) {
+            image.Move(150, 150, pixels.width() * 15.0f, pixels.height() * 15.0f);
+            if (image.Picture().isNull())
+                image.setPicture(picture);
+            const QRect inside = QRect(QPoint(0, 0), pixels)
+                                     .adjusted(2 * border, 2 * border, -2 * border, -2 * border);
+            const QImage expected = picture.render(inside.size()).image;
+            QTRY_COMPARE(
+                image.widget()->grab().toImage().copy(inside).convertToFormat(QImage::Format_RGB32),
+                expected.convertToFormat(QImage::Format_RGB32));
+        };
+        image.setStretch(true);
+        image.setBorderStyle(border);
+        drawnAt(first);
+        if (!QTest::currentTestFailed())
+            drawnAt(then); // the same picture: only its pixels change
     }
 
     void disabledWindowTakesNoInput_data() {

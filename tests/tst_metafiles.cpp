@@ -225,6 +225,8 @@ private slots:
         QTest::newRow("symbol fonts") << "symbol-fonts.wmf" << QSizeF(10000, 6000);
         // Regions filled, framed, painted, and selected for clipping; one with a torn scan.
         QTest::newRow("regions") << "regions.wmf" << QSizeF(10000, 6000);
+        // A pen deleted, then a brush made in its slot and a pen in a new one, then selected.
+        QTest::newRow("objects made in freed slots") << "reused-slots.wmf" << QSizeF(10000, 6000);
         // Cut near the frame, the shapes look as they would whole.
         QTest::newRow("polygons with corners far outside")
             << "far-corners.wmf" << QSizeF(100, 60) * 254.0;
@@ -236,6 +238,10 @@ private slots:
             << "emf-glyph-indices.emf" << QSizeF(10000, 6000);
         // A window of a few units and fonts of one unit, scaled up: not a thin strip.
         QTest::newRow("emf of tiny logical units") << "emf-tiny-units.emf" << QSizeF(10000, 6000);
+        QTest::newRow("emf world transforms multiplied on either side")
+            << "emf-composed-transforms.emf" << QSizeF(10000, 6000);
+        QTest::newRow("emf clipped text, then shapes outside its box")
+            << "emf-clipped-text.emf" << QSizeF(10000, 6000);
         // EMF+ draws; the GDI stand-ins do not, the GDI records after a GetDC do.
         QTest::newRow("emf+ dual") << "emfplus-dual.emf" << QSizeF(12700, 7620);
         QTest::newRow("emf+ only") << "emfplus-only.emf" << QSizeF(12700, 7620);
@@ -244,6 +250,8 @@ private slots:
         QTest::newRow("emf+ bad objects") << "emfplus-bad-objects.emf" << QSizeF(12700, 7620);
         QTest::newRow("emf+ shapes reaching far outside")
             << "emfplus-far-corners.emf" << QSizeF(12700, 7620);
+        // Bounds mostly outside the frame: the bounds are shown, at the frame's size.
+        QTest::newRow("emf drawn above its frame") << "emf-above-frame.emf" << QSizeF(4000, 5190);
     }
 
     void rendersLikeReference() {
@@ -395,25 +403,40 @@ private slots:
     void loadsThroughLoadPicture_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QSizeF>("natural"); // empty: it fails
+        QTest::addColumn<QString>("reason"); // of a failure
         const char* standard = "text-libreoffice-nonplaceable.wmf";
         const QSizeF extent = QSizeF(9454, 3454) * (2540 / 96.0);
-        QTest::newRow("emf") << ReadData("text-libreoffice.emf") << QSizeF(9453, 3453);
-        QTest::newRow("wmf, placeable") << ReadData("text-libreoffice.wmf") << QSizeF(9454, 3454);
+        const auto words = quint32(ReadData(standard).size() / 2);
+        QTest::newRow("emf") << ReadData("text-libreoffice.emf") << QSizeF(9453, 3453) << QString();
+        QTest::newRow("wmf, placeable")
+            << ReadData("text-libreoffice.wmf") << QSizeF(9454, 3454) << QString();
         // Left and right, top and bottom swapped (the checksum stays): the box runs backwards.
         QTest::newRow("wmf, placeable box inverted")
             << Patched<qint16>("text-libreoffice.wmf", {{6, 9454}, {8, 3454}, {10, 0}, {12, 0}})
-            << QSizeF(9454, 3454);
-        QTest::newRow("wmf, in memory") << ReadData(standard) << extent;
-        QTest::newRow("wmf, on disk") << Patched<quint16>(standard, {{0, 2}}) << extent;
+            << QSizeF(9454, 3454) << QString();
+        QTest::newRow("wmf, in memory") << ReadData(standard) << extent << QString();
+        QTest::newRow("wmf, on disk")
+            << Patched<quint16>(standard, {{0, 2}}) << extent << QString();
         // libwmf refuses objects beyond the table the header sizes.
         QTest::newRow("wmf whose header counts too few objects")
-            << Patched<quint16>("regions.wmf", {{22 + 10, 1}}) << QSizeF(10000, 6000);
-        QTest::newRow("emf cut short") << ReadData("text-libreoffice.emf").left(2000) << QSizeF();
+            << Patched<quint16>("regions.wmf", {{22 + 10, 1}}) << QSizeF(10000, 6000) << QString();
+        // The size field is a hint; only records running past the end make a file cut short.
+        QTest::newRow("wmf whose size counts a placeable header it lacks")
+            << Patched<quint32>(standard, {{6, words + 11}}) << extent << QString();
+        QTest::newRow("wmf whose size is short")
+            << Patched<quint32>(standard, {{6, words / 2}}) << extent << QString();
+        QTest::newRow("wmf whose size is exact")
+            << Patched<quint32>(standard, {{6, words}}) << extent << QString();
+        QTest::newRow("wmf whose records run past its end")
+            << Patched<quint32>(standard, {{6, words}}).chopped(10) << QSizeF() << "cut short";
+        QTest::newRow("emf cut short")
+            << ReadData("text-libreoffice.emf").left(2000) << QSizeF() << "cut short";
     }
 
     void loadsThroughLoadPicture() {
         QFETCH(QByteArray, bytes);
         QFETCH(QSizeF, natural);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         QFile file(dir.filePath("picture.jpg"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -421,7 +444,8 @@ private slots:
         pictures::Picture picture;
         const QString failure =
             FailureOf([&] { picture = pictures::LoadPicture(file.fileName().toStdString()); });
-        QVERIFY2(natural.isEmpty() ? failure.startsWith("picture.jpg: ") : failure.isEmpty(),
+        QVERIFY2(natural.isEmpty() ? failure.startsWith("picture.jpg: ") && failure.contains(reason)
+                                   : failure.isEmpty(),
                  qPrintable(failure));
         if (!natural.isEmpty())
             QCOMPARE(QSizeF(picture.Width(), picture.Height()), natural);
@@ -510,7 +534,7 @@ private slots:
             << "corrupt record";
         QTest::newRow("emf record reaching past the end")
             << Patched<quint32>("emf-records.emf", {{112, 0x7FFFFFF0}}) << MetafileKind::Emf
-            << "truncated";
+            << "cut short";
         QTest::newRow("emf with a second header") << Patched<quint32>("emf-records.emf", {{108, 1}})
                                                   << MetafileKind::Emf << "corrupt record";
     }

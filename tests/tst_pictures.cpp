@@ -528,6 +528,16 @@ private slots:
         QTest::newRow("gif, cut inside the frame")
             << HandMadeGif({16, 8}, {0, 0, 16, 8}, 32) << only({16, 8}, {{{0, 0, 16, 2}, red}})
             << shorter;
+
+        // At its natural size a JPEG is decoded whole, not at half size and enlarged: every
+        // pixel is libjpeg's full decode, here Qt's reading of the same file.
+        QImage checks(64, 48, QImage::Format_RGB32);
+        for (int y = 0; y < checks.height(); ++y)
+            for (int x = 0; x < checks.width(); ++x)
+                checks.setPixel(x, y, (x ^ y) & 2 ? red : qRgb(255, 255, 255));
+        const QByteArray jpeg = Encode(checks, "jpeg");
+        QTest::newRow("jpeg of fine checks, at full scale")
+            << jpeg << QImage::fromData(jpeg, "jpeg") << QString();
     }
 
     void drawsDecodedPixelsOnly() {
@@ -623,18 +633,43 @@ private slots:
         QTest::newRow("random bytes named .jpg") << "noise.jpg" << noise << unknown;
         QTest::newRow("text named .gif")
             << "notes.gif" << QByteArray("Shopping: milk, bread.\n") << unknown;
-        // PNG is not among the formats read, whatever the name says.
+        // Formats not read are named, whatever the file's name says.
+        const QString notRead =
+            QStringLiteral(", which is not one of the formats this program reads");
         QTest::newRow("png named .jpg")
-            << "png.jpg" << Encode(Marked({8, 8}, Qt::red, Qt::white), "png") << unknown;
+            << "png.jpg" << Encode(Marked({8, 8}, Qt::red, Qt::white), "png")
+            << "a PNG picture" + notRead;
+        QTest::newRow("svg named .gif")
+            << "drawing.gif"
+            << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- by hand -->\n<!DOCTYPE svg>\n"
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n")
+            << "an SVG drawing" + notRead;
+        QTest::newRow("avif named .jpg") << "photo.jpg"
+                                         << QByteArray("\0\0\0\x1C"
+                                                       "ftypmif1\0\0\0\0mif1avifmiaf",
+                                                       28)
+                                         << "an AVIF picture" + notRead;
+        QTest::newRow("pdf named .bmp")
+            << "scan.bmp" << QByteArray("%PDF-1.7\n%\xE2\xE3\n") << "a PDF document" + notRead;
+        // Sides are reported as the header gives them, whatever their product.
         QTest::newRow("gif claiming 60000 x 60000 pixels")
-            << "huge.gif" << TestData("claims-60000x60000.gif") << "too large to draw (13733 MB)";
+            << "huge.gif" << TestData("claims-60000x60000.gif")
+            << "too large to draw: 60000 x 60000 pixels";
         QTest::newRow("progressive jpeg claiming 16384 x 16384 pixels")
-            << "claims.jpg" << JpegClaiming({16384, 16384}, true) << "too large to draw (1552 MB)";
+            << "claims.jpg" << JpegClaiming({16384, 16384}, true)
+            << "too large to draw: 16384 x 16384 pixels";
         QTest::newRow("baseline jpeg in several scans claiming 16384 x 16384 pixels")
             << "scans.jpg" << JpegClaiming({16384, 16384}, false, true)
-            << "too large to draw (1552 MB)";
+            << "too large to draw: 16384 x 16384 pixels";
         QTest::newRow("bmp 65536 pixels wide")
-            << "wide.bmp" << QtBmp(Marked({65536, 1}, Qt::red, Qt::red), 24) << "too large to draw";
+            << "wide.bmp" << QtBmp(Marked({65536, 1}, Qt::red, Qt::red), 24)
+            << "too large to draw: 65536 x 1 pixels";
+        // 34 bytes: a 64-byte OS/2 header cut after its compression field.
+        QTest::newRow("bmp claiming 1769489664 x -1492713626 pixels")
+            << "claims.bmp"
+            << "BM" + Le(quint32(34), quint32(0), quint32(0), quint32(64), qint32(1769489664),
+                         qint32(-1492713626), quint16(1), quint16(24), quint32(0))
+            << "too large to draw: 1769489664 x 1492713626 pixels";
         // Refused before any reading: a pipe would say "empty file", the device fill memory.
         QTest::newRow("named pipe")
             << "pipe.jpg" << QByteArray() << "not a picture (not a regular file)";
@@ -727,6 +762,37 @@ private slots:
         QCOMPARE(whole->image.size(), size);
         QVERIFY(Near(whole->image.pixelColor(size.width() - 10, size.height() - 10), Qt::blue));
         QVERIFY(Near(whole->image.pixelColor(size.width() / 4, size.height() / 4), Qt::red));
+    }
+
+    // The service keeps the last three screen-sized drawings and the last eight smaller ones
+    // (a preview pane's): those come at once when asked again, and one more pushes out the
+    // oldest.
+    void renderServiceKeepsDrawingsBySize_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("screen-sized: three") << QSize(1600, 1000) << 3;
+        QTest::newRow("pane-sized: eight") << QSize(200, 150) << 8;
+    }
+
+    void renderServiceKeepsDrawingsBySize() {
+        QFETCH(QSize, size);
+        QFETCH(int, kept);
+        pictures::RenderService service;
+        QObject asker;
+        const auto ignore = [](const Rendering&) {};
+        QList<Picture> drawn;
+        for (int i = 0; i <= kept; ++i) {
+            drawn.append(load(QStringLiteral("kept-%1.bmp").arg(i),
+                              QtBmp(Marked({16, 10}, Qt::red, Qt::blue), 24)));
+            bool done = false;
+            QVERIFY(!service.request(drawn.last(), size, &asker,
+                                     [&](const Rendering&) { done = true; }));
+            QTRY_VERIFY(done);
+        }
+        for (int i = kept; i >= 1; --i)
+            QVERIFY2(service.request(drawn[i], size, &asker, ignore).has_value(),
+                     qPrintable(QStringLiteral("drawing %1 of %2 is not kept").arg(i).arg(kept)));
+        QVERIFY2(!service.request(drawn[0], size, &asker, ignore), "the oldest drawing is kept");
     }
 
     // Embedded pictures (the default picture, the splash) come from pixels in memory.

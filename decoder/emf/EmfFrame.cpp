@@ -85,7 +85,26 @@ DeviceToDocument DocumentMapping(const EmfHeader& header) {
     m.sy = header.deviceMmY * 100.0 / header.devicePixelsY;
     m.ox = -static_cast<double>(header.frame.left);
     m.oy = -static_cast<double>(header.frame.top);
-    return m;
+    // The bounds are what the writing system saw drawn, in whole device pixels. Some writers
+    // draw mostly outside the frame they declare: then the bounds are shown, filling the frame's
+    // size, as the frame would be.
+    const Box bounds{static_cast<double>(header.bounds.left) * m.sx,
+                     static_cast<double>(header.bounds.top) * m.sy,
+                     static_cast<double>(header.bounds.right + 1) * m.sx,
+                     static_cast<double>(header.bounds.bottom + 1) * m.sy};
+    const Box frame{static_cast<double>(header.frame.left), static_cast<double>(header.frame.top),
+                    static_cast<double>(header.frame.right),
+                    static_cast<double>(header.frame.bottom)};
+    const double width = bounds.x1 - bounds.x0, height = bounds.y1 - bounds.y0;
+    if (!(width > 0 && height > 0))
+        return m;
+    const double insideWidth = std::min(bounds.x1, frame.x1) - std::max(bounds.x0, frame.x0);
+    const double insideHeight = std::min(bounds.y1, frame.y1) - std::max(bounds.y0, frame.y0);
+    const double inside = insideWidth > 0 && insideHeight > 0 ? insideWidth * insideHeight : 0.0;
+    if (inside * 2 >= width * height)
+        return m;
+    const double scaleX = (frame.x1 - frame.x0) / width, scaleY = (frame.y1 - frame.y0) / height;
+    return {m.sx * scaleX, m.sy * scaleY, -bounds.x0 * scaleX, -bounds.y0 * scaleY};
 }
 
 } // namespace pictures::metafile

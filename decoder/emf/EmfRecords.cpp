@@ -16,13 +16,13 @@ std::vector<EmfRecord> EmfRecords(std::span<const unsigned char> file) {
     std::size_t at = 0;
     while (true) {
         if (!b.Has(at, 8))
-            throw DecodeError("the file is truncated");
+            throw DecodeError("the file is cut short");
         const std::uint32_t type = b.U32(at);
         const std::uint32_t size = b.U32(at + 4);
         if (size < 8 || size % 4 != 0)
             throw DecodeError("the file has a corrupt record");
         if (!b.Has(at, size))
-            throw DecodeError("the file is truncated");
+            throw DecodeError("the file is cut short");
         if (at != 0 && type == kEmrHeader)
             throw DecodeError("the file has a corrupt record");
         records.push_back({type, file.subspan(at, size)});

@@ -47,7 +47,8 @@ std::optional<DibHeader> ReadHeader(std::span<const unsigned char> info) {
         h.compression = U32(info, 16);
         colorsUsed = U32(info, 32);
     }
-    if (h.width <= 0 || h.height == 0 || h.width > 65535 || std::abs(h.height) > 65535 ||
+    // Height compared, not negated: the most negative one has no opposite.
+    if (h.width <= 0 || h.height == 0 || h.width > 65535 || h.height < -65535 || h.height > 65535 ||
         h.bitCount > 32 || colorsUsed > 65536)
         return std::nullopt;
     if (h.bitCount <= 8)
@@ -104,8 +105,8 @@ std::optional<Bitmap> BmpOfDibPart(std::span<const unsigned char> info,
     const std::size_t width = static_cast<std::size_t>(h->width);
     const std::size_t height = static_cast<std::size_t>(std::abs(h->height));
     if (part.left < 0 || part.top < 0 || part.width <= 0 || part.height <= 0 ||
-        static_cast<std::size_t>(part.left + part.width) > width ||
-        static_cast<std::size_t>(part.top + part.height) > height ||
+        static_cast<std::size_t>(part.left) + static_cast<std::size_t>(part.width) > width ||
+        static_cast<std::size_t>(part.top) + static_cast<std::size_t>(part.height) > height ||
         (static_cast<std::size_t>(part.width) == width &&
          static_cast<std::size_t>(part.height) == height))
         return BmpOfDib(info, bits, alpha);

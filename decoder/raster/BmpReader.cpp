@@ -267,6 +267,12 @@ bool DecodeRuns(QByteArrayView b, const Layout& l, Canvas& canvas) {
 
 Decoded Decode(QByteArrayView b, const Layout& l) {
     Decoded out;
+    // The loader refuses such sides first; refused here too, so that no row offset below can
+    // overflow whoever calls.
+    if (l.width * l.height > kMaxDecodeBytes / 4) {
+        out.problem = TooLargeToDraw(QSize(int(l.width), int(l.height)));
+        return out;
+    }
     Canvas canvas(l);
     if (canvas.isNull()) {
         out.problem = DamagedData();

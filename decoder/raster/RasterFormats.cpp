@@ -215,6 +215,12 @@ QString DamagedData() {
     return QStringLiteral("damaged picture data");
 }
 
+QString TooLargeToDraw(QSize pixels) {
+    return QStringLiteral("too large to draw: %1 x %2 pixels")
+        .arg(pixels.width())
+        .arg(pixels.height());
+}
+
 QRect GifFirstFrame(QByteArrayView bytes) {
     qsizetype at = 13 + GifColourTableSize(U8(bytes, 10));
     while (at < bytes.size()) {

@@ -29,6 +29,7 @@ inline constexpr qint64 kMaxDecodeBytes = qint64{512} << 20;
 // Reasons shared by the readers, in the program's own words.
 QString ShorterThanPicture();
 QString DamagedData();
+QString TooLargeToDraw(QSize pixels);
 
 // The GIF logical screen size: Qt draws the first frame onto a canvas of this size, yet reports
 // the frame's size when the screen is implausibly large.

@@ -33,7 +33,7 @@ qint64 Area(QSize size) {
 
 // What decoding needs at once: the whole picture for formats without scaled decoding; for JPEG
 // (given its frame header) the smallest scaled output, plus every coefficient when the file
-// makes libjpeg keep them.
+// makes libjpeg keep them. Sides are at most kMaxSide here, so nothing overflows.
 qint64 DecodeBytes(QSize stored, const std::optional<JpegFrame>& jpeg) {
     if (!jpeg)
         return Area(stored) * kBytesPerDecodedPixel;
@@ -42,6 +42,7 @@ qint64 DecodeBytes(QSize stored, const std::optional<JpegFrame>& jpeg) {
     return smallest + (jpeg->buffersCoefficients ? Area(jpeg->size) * jpeg->components * 2 : 0);
 }
 
+// Sides are checked before any area is taken from them: a header may claim anything.
 void CheckLimits(const QString& fileName, Format format, QSize size,
                  const std::optional<JpegFrame>& jpeg = {}) {
     qint64 limit = kMaxDecodeBytes;
@@ -50,10 +51,11 @@ void CheckLimits(const QString& fileName, Format format, QSize size,
     const qint64 qtLimit = qint64{QImageReader::allocationLimit()} << 20;
     if (format == Format::Gif && qtLimit > 0)
         limit = std::min(limit, qtLimit);
-    const qint64 needed = DecodeBytes(size, jpeg);
-    if (size.width() > kMaxSide || size.height() > kMaxSide || needed > limit)
-        Fail(fileName,
-             QStringLiteral("too large to draw (%1 MB)").arg((needed + (1 << 20) - 1) >> 20));
+    const auto within = [](QSize s) {
+        return s.width() >= 0 && s.height() >= 0 && s.width() <= kMaxSide && s.height() <= kMaxSide;
+    };
+    if (!within(size) || (jpeg && !within(jpeg->size)) || DecodeBytes(size, jpeg) > limit)
+        Fail(fileName, TooLargeToDraw(size));
 }
 
 // Turned upright as the Exif orientation says; 5 to 8 swap the sides.

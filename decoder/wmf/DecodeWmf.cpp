@@ -108,7 +108,7 @@ std::string Describe(wmf_error_t error) {
     case wmf_E_InsMem:
         return "there is not enough memory to decode it";
     case wmf_E_EOF:
-        return "the file is truncated";
+        return "the file is cut short";
     case wmf_E_BadFormat:
     case wmf_E_BadFile:
         return "the file is not a valid WMF picture";
@@ -183,9 +183,9 @@ DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePa
     const std::size_t recordsStart = (placeable ? kPlaceableSize : 0) + kStandardHeaderSize;
     CheckHeader(bytes, recordsStart);
     std::vector<unsigned char> file = RepairRecords(bytes, recordsStart);
-    // Walked once: setting the header's largest record leaves the records where they are.
+    // Walked once: setting the header's size fields leaves the records where they are.
     std::vector<Record> records = ReadRecords(file, recordsStart);
-    SetLargestRecord(file, recordsStart, records);
+    SetSizeFields(file, recordsStart, records);
     const std::size_t objects = ReadU16(file, recordsStart - kStandardHeaderSize + 10);
     WmfDevice canvas(placeable, std::move(records), objects, bytes.size(), codePages);
     // Text is measured by the viewer's renderer, not here: a zero width leaves alignment to it.

@@ -219,24 +219,38 @@ void CheckHeader(std::span<const unsigned char> file, std::size_t start) {
     if (file.size() < start)
         throw DecodeError("the file is not a valid WMF picture");
     const std::size_t header = start - kStandardHeaderSize;
-    const auto u32 = [&file](std::size_t at) {
-        return ReadU16(file, at) | std::uint32_t{ReadU16(file, at + 2)} << 16;
-    };
     const std::size_t wordsAfterHeader = (file.size() - start) / 2;
-    if (u32(header + 12) > wordsAfterHeader)
+    if ((ReadU16(file, header + 12) | std::uint32_t{ReadU16(file, header + 14)} << 16) >
+        wordsAfterHeader)
         throw DecodeError("the file has a corrupt header");
-    // Some writers count the placeable header in the file's size.
-    if (u32(header + 6) > file.size() / 2)
-        throw DecodeError("the file is truncated");
+    // The file's size field is only a hint (writers count the placeable header in it, or not);
+    // what matters is whether the records reach their end record within the file.
+    std::size_t at = start;
+    while (true) {
+        if (file.size() - at < 6)
+            throw DecodeError("the file is cut short");
+        const std::uint32_t words = ReadU16(file, at) | std::uint32_t{ReadU16(file, at + 2)} << 16;
+        if (ReadU16(file, at + 4) == 0 || words < 3)
+            return; // the end record, or one libwmf refuses by itself
+        if (words > (file.size() - at) / 2)
+            throw DecodeError("the file is cut short");
+        at += std::size_t{words} * 2;
+    }
 }
 
-void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start,
-                      std::span<const Record> records) {
+void SetSizeFields(std::vector<unsigned char>& file, std::size_t start,
+                   std::span<const Record> records) {
+    const std::size_t header = start - kStandardHeaderSize;
+    const auto put = [&file](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    };
     std::uint32_t largest = 3;
     for (const Record& r : records)
         largest = std::max<std::uint32_t>(largest, 3 + r.params.size() / 2);
-    for (int i = 0; i < 4; ++i)
-        file[start - kStandardHeaderSize + 12 + i] = static_cast<unsigned char>(largest >> (8 * i));
+    put(header + 12, largest);
+    // In words, from the standard header on; files are far smaller than 2^32 words.
+    put(header + 6, static_cast<std::uint32_t>((file.size() - header) / 2));
 }
 
 } // namespace pictures::metafile

@@ -69,12 +69,13 @@ std::vector<RegionScan> ReadRegion(std::span<const unsigned char> params);
 std::vector<unsigned char> RepairRecords(std::span<const unsigned char> b, std::size_t start);
 
 // libwmf allocates for the header's largest record before it reads one: a header that claims
-// more than the file holds is refused (DecodeError) before libwmf sees it.
+// more than the file holds is refused (DecodeError) before libwmf sees it, and so is a record
+// chain that the file ends before its end record.
 void CheckHeader(std::span<const unsigned char> file, std::size_t start);
 
-// libwmf checks the header's largest record against the records it reads; gives it the one
-// the file really has, `records` being the file's as ReadRecords gives them.
-void SetLargestRecord(std::vector<unsigned char>& file, std::size_t start,
-                      std::span<const Record> records);
+// Gives the header the sizes the file really has: its largest record, which libwmf checks the
+// records against, and its own size. `records` are the file's as ReadRecords gives them.
+void SetSizeFields(std::vector<unsigned char>& file, std::size_t start,
+                   std::span<const Record> records);
 
 } // namespace pictures::metafile

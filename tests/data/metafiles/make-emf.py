@@ -2,7 +2,9 @@
 """Writes EMF files into the folder given (default: here): emf-records.emf draws with the GDI
 records EMF players must know (world transforms, mapping modes, paths, clipping, brushes,
 pens, text, bitmaps, SaveDC/RestoreDC); emf-far-corners.emf, emf-glyph-indices.emf (with a
-stale font handle too) and emf-tiny-units.emf are cases that broke or blanked earlier players."""
+stale font handle too) and emf-tiny-units.emf are cases that broke or blanked earlier players;
+emf-composed-transforms.emf and emf-clipped-text.emf build world transforms and text clips as
+GDI+ writes them."""
 import math
 import os
 import struct
@@ -222,9 +224,108 @@ def tiny_units(path):
     e.write(path)
 
 
+def rotation(degrees):
+    a = math.radians(degrees)
+    return math.cos(a), math.sin(a), -math.sin(a), math.cos(a), 0, 0
+
+
+def composed_transforms(path):
+    """World transforms composed by MODIFYWORLDTRANSFORM, as GDI+ writes them: turns and scales
+    multiplied on the left of a translation (so applied before it), one multiplied on the right,
+    and a reset to the identity."""
+    e = Emf()
+    e.select(e.brush((244, 240, 224)))
+    e.select(0x80000008)                                   # NULL_PEN
+    e.rect(0, 0, 1000, 600)
+    e.select(e.pen((0, 0, 0), 2))
+    # An arm from a pivot at (200, 300), turned by 30 degrees about the pivot.
+    e.save()
+    e.world(1, 0, 0, 1, 200, 300)
+    e.world(*rotation(30), mode=2)                         # MWT_LEFTMULTIPLY
+    e.select(e.brush((208, 48, 48)))
+    e.rect(0, -30, 180, 30)
+    e.restore()
+    # A square turned by 45 degrees, then made twice as wide, centred at (600, 300).
+    e.save()
+    e.world(1, 0, 0, 1, 600, 300)
+    e.world(2, 0, 0, 1, 0, 0, mode=2)
+    e.world(*rotation(45), mode=2)
+    e.select(e.brush((48, 96, 208)))
+    e.rect(-60, -60, 60, 60)
+    e.restore()
+    # Turned by -20 degrees about the origin, then moved to (850, 470).
+    e.save()
+    e.world(*rotation(-20))
+    e.world(1, 0, 0, 1, 850, 470, mode=3)                  # MWT_RIGHTMULTIPLY
+    e.select(e.brush((48, 160, 64)))
+    e.rect(-80, -40, 80, 40)
+    # Back to page coordinates: a dot on the arm's pivot.
+    e.world(0, 0, 0, 0, 0, 0, mode=1)                      # MWT_IDENTITY
+    e.select(e.brush((224, 160, 32)))
+    e.ellipse(185, 285, 215, 315)
+    e.restore()
+    e.write(path)
+
+
+def clipped_text(path):
+    """ExtTextOut with ETO_CLIPPED cuts its own text to its box (glyph by glyph, as spaced
+    text), and nothing after it: the shapes and the text drawn next are whole."""
+    e = Emf()
+    e.select(e.brush((244, 240, 224)))
+    e.select(0x80000008)                                   # NULL_PEN
+    e.rect(0, 0, 1000, 600)
+    e.rec(18, u32(1))                                      # SETBKMODE TRANSPARENT
+    e.rec(24, color((32, 32, 128)))                        # SETTEXTCOLOR
+    e.rec(22, u32(24))                                     # TA_BASELINE
+    e.select(e.font(-72, 'DejaVu Sans Mono'))
+    words = 'Clipped words'
+    e.text(40, 130, words, dx=[44] * len(words), options=0x4, rect=(40, 50, 380, 160))
+    # Opaque as well: the box filled, the text cut to it.
+    e.rec(25, color((255, 255, 160)))                      # SETBKCOLOR
+    words = 'Opaque too'
+    e.text(460, 130, words, dx=[44] * len(words), options=0x6, rect=(460, 50, 760, 160))
+    e.select(e.pen((0, 0, 0), 2))
+    e.select(e.brush((48, 160, 64)))
+    e.rect(40, 220, 960, 380)
+    e.ellipse(800, 30, 960, 190)
+    e.text(40, 520, 'Drawn whole after them')
+    e.write(path)
+
+
+def above_frame(path):
+    """What a UML tool writes: a frame 519 pixels high with only the title line in it, the
+    diagram above it, and bounds that say where it all is."""
+    e = Emf(px=(1000, 1000), mm=(100, 100), size=(400, 519), bounds=(0, -517, 399, 10))
+    e.rec(18, u32(1))                                      # SETBKMODE TRANSPARENT
+    e.select(e.pen((96, 96, 96), 1))
+    e.select(e.brush((250, 250, 240)))
+    e.rect(0, -517, 400, 11)
+    e.select(e.pen((0, 0, 0), 2))
+    e.select(e.font(-16, 'DejaVu Sans', weight=700))
+    for i, (name, fill) in enumerate([('Customer', (255, 255, 200)), ('Order', (200, 230, 255)),
+                                      ('Item', (255, 210, 200))]):
+        top = -500 + 165 * i
+        e.select(e.brush(fill))
+        e.rect(110, top, 290, top + 120)
+        e.rec(22, u32(30))                                 # TA_BASELINE | TA_CENTER
+        e.text(200, top + 30, name)
+        e.rec(22, u32(0))
+        e.move(110, top + 42)
+        e.line(290, top + 42)
+        if i < 2:
+            e.move(200, top + 120)
+            e.line(200, top + 165)
+    e.select(e.font(-9, 'DejaVu Sans'))
+    e.text(4, 0, 'Orders: class diagram')
+    e.write(path)
+
+
 if __name__ == '__main__':
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     records(os.path.join(folder, 'emf-records.emf'))
     far_corners(os.path.join(folder, 'emf-far-corners.emf'))
     glyph_indices(os.path.join(folder, 'emf-glyph-indices.emf'))
     tiny_units(os.path.join(folder, 'emf-tiny-units.emf'))
+    composed_transforms(os.path.join(folder, 'emf-composed-transforms.emf'))
+    clipped_text(os.path.join(folder, 'emf-clipped-text.emf'))
+    above_frame(os.path.join(folder, 'emf-above-frame.emf'))

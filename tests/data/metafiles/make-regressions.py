@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes WMF files of cases that real files got wrong, into the folder given (default: here):
 stale-font.wmf, far-corners.wmf and long-spacing.wmf once broke or stalled the metafile helper;
-regions.wmf uses region records; symbol-fonts.wmf has text in symbol fonts."""
+regions.wmf uses region records; symbol-fonts.wmf has text in symbol fonts; reused-slots.wmf
+deletes a pen and makes new objects in the slot it freed and beyond."""
 import os
 import sys
 
@@ -94,7 +95,29 @@ def symbol_fonts(path):
     wmf.write(path)
 
 
+def reused_slots(path):
+    """A pen deleted, then a brush and a pen made: the brush takes the freed slot (the lowest
+    free one, as GDI numbers them), the pen a new one. They are selected by those numbers after
+    a shape drawn with the older brush: libwmf selects what it creates, which would hide a
+    selection lost."""
+    wmf = Wmf(1000, 600, 254)
+    background(wmf, 1000, 600)                    # brush 0, null pen 1
+    blue = wmf.pen(0, 12, (40, 90, 200))          # slot 2
+    wmf.select(blue)
+    wmf.rec(0x041B, 250, 450, 50, 50)             # RECTANGLE bottom, right, top, left
+    wmf.select(1)
+    wmf.delete(blue)
+    green = wmf.brush((40, 160, 70))              # slot 2 again
+    red = wmf.pen(0, 12, (200, 40, 40))           # slot 3
+    wmf.select(0)
+    wmf.select(red)
+    wmf.rec(0x0418, 250, 950, 50, 550)            # ELLIPSE
+    wmf.select(green)
+    wmf.rec(0x041B, 550, 950, 320, 50)
+    wmf.write(path)
+
+
 if __name__ == '__main__':
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-    for make in (stale_font, far_corners, long_spacing, regions, symbol_fonts):
+    for make in (stale_font, far_corners, long_spacing, regions, symbol_fonts, reused_slots):
         make(os.path.join(folder, make.__name__.replace('_', '-') + '.wmf'))

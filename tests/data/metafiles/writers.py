@@ -111,12 +111,13 @@ class Wmf:
 
 class Emf:
     """An EMF on a reference device `px` pixels for `mm` millimetres, its picture `size` pixels
-    (the whole device unless given)."""
+    (the whole device unless given); its header's `bounds` are the picture's unless given."""
 
     eof_size = 16                                 # the EOF record's own size, as it claims it
 
-    def __init__(self, px=(1000, 600), mm=(100, 60), size=None):
+    def __init__(self, px=(1000, 600), mm=(100, 60), size=None, bounds=None):
         self.px, self.mm, self.size = px, mm, size or px
+        self.bounds = bounds or (0, 0, self.size[0] - 1, self.size[1] - 1)
         self.records = []
         self.handles = 1
         self.free = []
@@ -176,8 +177,9 @@ class Emf:
         else:
             self.rec(36, f32(m11, m12, m21, m22, dx, dy) + u32(mode))
 
-    def text(self, x, y, s, dx=None, options=0, glyphs=None, kind=84):
-        """EXTTEXTOUTW at (x, y); `glyphs`: indices instead of characters."""
+    def text(self, x, y, s, dx=None, options=0, glyphs=None, kind=84, rect=(0, 0, -1, -1)):
+        """EXTTEXTOUTW at (x, y); `glyphs`: indices instead of characters; `rect` the box that
+        ETO_OPAQUE fills and ETO_CLIPPED cuts to."""
         units = glyphs if glyphs is not None else [ord(c) for c in s]
         chars = b''.join(struct.pack('<H', u) for u in units)
         chars += b'\0' * (-len(chars) % 4)
@@ -185,7 +187,7 @@ class Emf:
         off_dx = off_string + len(chars) if dx is not None else 0
         spacing = b''.join(s32(d) for d in dx) if dx is not None else b''
         self.rec(kind, s32(0, 0, -1, -1) + u32(1) + f32(1, 1) + s32(x, y) +
-                 u32(len(units), off_string, options) + s32(0, 0, -1, -1) + u32(off_dx) +
+                 u32(len(units), off_string, options) + s32(*rect) + u32(off_dx) +
                  chars + spacing)
 
     def write(self, path):
@@ -193,7 +195,7 @@ class Emf:
         (w, h), px, mm = self.size, self.px, self.mm
         frame = (w * mm[0] * 100 // px[0], h * mm[1] * 100 // px[1])
         body = b''.join(self.records)
-        header = (u32(1, 108) + s32(0, 0, w - 1, h - 1) + s32(0, 0, *frame) +
+        header = (u32(1, 108) + s32(*self.bounds) + s32(0, 0, *frame) +
                   u32(0x464D4520, 0x10000, 108 + len(body), len(self.records) + 1) +
                   struct.pack('<HH', self.handles, 0) + u32(0, 0, 0) + s32(*px) +
                   s32(*mm) + u32(0, 0, 0) + s32(mm[0] * 1000, mm[1] * 1000))
