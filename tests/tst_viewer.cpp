@@ -503,6 +503,20 @@ private slots:
 
     // Each step runs the hidden browser's preview (its pane takes the new file's shape) but
     // the pane is not on screen, so it draws, and decodes, nothing.
+    // Until its own drawing comes from a decoder, the viewer shows the preview pane's drawing of
+    // the same file scaled up, never its bare background.
+    void firstFramesShowThePreviewScaled() {
+        support::WritePicture(PathOf("big.jpg"), 6000, 4000, Qt::blue);
+        MainForm& browser = BrowserAt(dir_->path());
+        browser.File1.setListIndex(0);
+        QVERIFY(QTest::qWaitForWindowExposed(browser.window()));
+        QTRY_VERIFY(!forms::App.Pictures().keptAtAnySize(browser.pic1.Picture()).isNull());
+        browser.full.action()->trigger();
+        QVERIFY(frmView->Visible());
+        QCoreApplication::processEvents(); // the viewer's picture settles
+        QCOMPARE(ScreenAt(frmView->window()->rect().center()), QStringLiteral("blue"));
+    }
+
     void theHiddenPaneDrawsNothing() {
         WriteABC();
         OpenViewerOn(0);
