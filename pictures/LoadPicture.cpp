@@ -83,7 +83,8 @@ Picture LoadPicture(const std::filesystem::path& path, const std::shared_ptr<Dec
     if (const QString* failure = std::get_if<QString>(&facts))
         throw LoadError(failure->toStdString());
     return Picture(std::make_shared<const DecodedSource>(decoders, std::move(file), fileName,
-                                                         std::get<decoder::Message>(facts)),
+                                                         std::get<decoder::Message>(facts),
+                                                         std::move(*process)),
                    identity);
 }
 

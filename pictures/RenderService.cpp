@@ -74,7 +74,10 @@ RenderService::~RenderService() {
         tasks_.clear();
     }
     wake_.notify_all();
-    // A decode under way is not interrupted; it ends in a fraction of a second.
+    // Drawings under way are given up: a heavy metafile's decoder would keep the program from
+    // ending for seconds. Their decoders are killed as the workers return.
+    for (Running& r : running_)
+        r.stop.request_stop();
     for (std::thread& worker : workers_)
         worker.join();
     woken_.reset();

@@ -654,22 +654,22 @@ private slots:
         // Sides are reported as the header gives them, whatever their product.
         QTest::newRow("gif claiming 60000 x 60000 pixels")
             << "huge.gif" << TestData("claims-60000x60000.gif")
-            << "too large to draw: 60000 x 60000 pixels";
+            << "too large (60000 x 60000)";
         QTest::newRow("progressive jpeg claiming 16384 x 16384 pixels")
             << "claims.jpg" << JpegClaiming({16384, 16384}, true)
-            << "too large to draw: 16384 x 16384 pixels";
+            << "too large (16384 x 16384)";
         QTest::newRow("baseline jpeg in several scans claiming 16384 x 16384 pixels")
             << "scans.jpg" << JpegClaiming({16384, 16384}, false, true)
-            << "too large to draw: 16384 x 16384 pixels";
+            << "too large (16384 x 16384)";
         QTest::newRow("bmp 65536 pixels wide")
             << "wide.bmp" << QtBmp(Marked({65536, 1}, Qt::red, Qt::red), 24)
-            << "too large to draw: 65536 x 1 pixels";
+            << "too large (65536 x 1)";
         // 34 bytes: a 64-byte OS/2 header cut after its compression field.
         QTest::newRow("bmp claiming 1769489664 x -1492713626 pixels")
             << "claims.bmp"
             << "BM" + Le(quint32(34), quint32(0), quint32(0), quint32(64), qint32(1769489664),
                          qint32(-1492713626), quint16(1), quint16(24), quint32(0))
-            << "too large to draw: 1769489664 x 1492713626 pixels";
+            << "too large (1769489664 x 1492713626)";
         // Refused before any reading: a pipe would say "empty file", the device fill memory.
         QTest::newRow("named pipe")
             << "pipe.jpg" << QByteArray() << "not a picture (not a regular file)";

@@ -216,7 +216,7 @@ QString DamagedData() {
 }
 
 QString TooLargeToDraw(QSize pixels) {
-    return QStringLiteral("too large to draw: %1 x %2 pixels")
+    return QStringLiteral("too large (%1 x %2)")
         .arg(pixels.width())
         .arg(pixels.height());
 }
