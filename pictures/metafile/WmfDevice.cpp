@@ -255,10 +255,7 @@ void WmfDevice::Arc(wmfDrawArc_t* a, int kind) {
     const double sx = cx + rx * std::cos(startAngle), sy = cy + ry * std::sin(startAngle);
     const double ex = cx + rx * std::cos(endAngle), ey = cy + ry * std::sin(endAngle);
     const std::string radii = Num(rx * sx_) + "," + Num(ry * sy_);
-    // Appended piece by piece: GCC 12 at -O3 takes "literal" + temporary for an overlapping
-    // copy (-Wrestrict, a false warning).
-    std::string d = "M";
-    d += P(sx, sy);
+    std::string d = "M" + P(sx, sy);
     if (std::abs(sweep - 2 * std::numbers::pi) < 1e-6) {
         // A whole turn: SVG cannot arc to the point it starts from.
         d += "A" + radii + " 0 0,1 " + P(2 * cx - sx, 2 * cy - sy) + "A" + radii + " 0 0,1 " +
@@ -266,13 +263,10 @@ void WmfDevice::Arc(wmfDrawArc_t* a, int kind) {
     } else {
         d += "A" + radii + " 0 " + (sweep > std::numbers::pi ? "1" : "0") + ",1 " + P(ex, ey);
     }
-    if (kind == 1) {
-        d += "L";
-        d += P(cx, cy);
+    if (kind == 1)
+        d += "L" + P(cx, cy) + "Z";
+    else if (kind == 2)
         d += "Z";
-    } else if (kind == 2) {
-        d += "Z";
-    }
     svg_.Add("<path d=\"" + d + "\"" + fillStyle + stroke + "/>\n");
 }
 
