@@ -2,7 +2,6 @@
 #include "app/GivenPath.h"
 
 #include "browser/MainForm.h"
-#include "forms/Error.h"
 
 #include <QApplication>
 #include <QDir>

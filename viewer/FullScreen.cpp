@@ -60,7 +60,8 @@ void ViewForm::ReportFailure(const QString& message) {
     // The line with room above and below it, ending a tenth of the screen above its bottom.
     const float band = letters * 2.2f;
     message_.Move(0, H - H / 10 - band, W, band);
-    const int room = forms::ToPixels(W) - 2 * banner->indent() - 2;
+    const QMargins margins = banner->contentsMargins();
+    const int room = forms::ToPixels(W) - margins.left() - margins.right();
     banner->setText(QFontMetrics(font).elidedText(message, Qt::ElideMiddle, std::max(0, room)));
     message_.setVisible(true);
     banner->raise();

@@ -23,7 +23,7 @@ ViewForm::ViewForm()
     auto* banner = static_cast<QLabel*>(message_.widget());
     banner->setTextFormat(Qt::PlainText);
     banner->setAlignment(Qt::AlignCenter);
-    banner->setIndent(16);
+    banner->setContentsMargins(16, 0, 16, 0);
     QPalette colours = banner->palette();
     colours.setColor(QPalette::Window, QColor(0, 0, 0, 170));
     colours.setColor(QPalette::WindowText, Qt::white);
