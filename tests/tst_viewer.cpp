@@ -287,7 +287,10 @@ private slots:
             {"none", {}}, {"Shift", Shift},           {"Ctrl", Ctrl},
             {"Alt", Alt}, {"Shift+Alt", Shift | Alt}, {"Ctrl+Shift+Alt", Ctrl | Shift | Alt},
         };
-        for (const auto& [name, modifiers] : modifierSets) {
+        // Named copies, not structured bindings: clang before 16 cannot capture those.
+        for (const auto& set : modifierSets) {
+            const char* name = set.first;
+            const Qt::KeyboardModifiers modifiers = set.second;
             const bool keepsShow = modifiers == (Shift | Alt);
             const auto row = [&](const char* key, Qt::Key code,
                                  Qt::KeyboardModifiers more = {}) -> QTestData& {
