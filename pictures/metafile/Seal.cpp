@@ -47,10 +47,10 @@ bool SealProcess(int answer) {
     if (!filter)
         return false;
     void* f = filter.get();
-    bool ok = seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(read), 1, SCMP_A0(SCMP_CMP_EQ, 0)) == 0;
+    bool ok = seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(read), 1, SCMP_A0(SCMP_CMP_EQ, 0, 0)) == 0;
     for (const int fd : {STDOUT_FILENO, STDERR_FILENO, answer})
         ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(write), 1,
-                                    SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(fd))) == 0;
+                                    SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(fd), 0)) == 0;
     // Memory, but never executable: no code beyond what was loaded before the seal.
     for (const int call : {SCMP_SYS(mmap), SCMP_SYS(mprotect)})
         ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, call, 1,
