@@ -15,6 +15,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Keeps the status text for the browser and writes the full path to standard error.
+    void Refuse(const QString& path, const char* reason);
     void ApplyToBrowser();
 
     QString failure_;

@@ -115,10 +115,10 @@ bool SealProcess(int socket, const std::vector<std::filesystem::path>& readable)
     // Messages on the decoder's own socket only; the descriptors it receives are read.
     for (const int call : {SCMP_SYS(sendmsg), SCMP_SYS(recvmsg)})
         ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, call, 1,
-                                    SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(socket))) == 0;
+                                    SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(socket), 0)) == 0;
     for (const int fd : {STDOUT_FILENO, STDERR_FILENO})
         ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(write), 1,
-                                    SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(fd))) == 0;
+                                    SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(fd), 0)) == 0;
     // Font files, read only, and only where Landlock keeps every other file out of reach.
     if (fontsOnly)
         ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(openat), 1,
@@ -136,9 +136,9 @@ bool SealProcess(int socket, const std::vector<std::filesystem::path>& readable)
     ok = ok && seccomp_rule_add(f, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0) == 0;
     // The pixels' shared memory: made, sized and sealed here.
     ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(fcntl), 1,
-                                SCMP_A1(SCMP_CMP_EQ, F_ADD_SEALS)) == 0;
+                                SCMP_A1(SCMP_CMP_EQ, F_ADD_SEALS, 0)) == 0;
     ok = ok && seccomp_rule_add(f, SCMP_ACT_ALLOW, SCMP_SYS(prctl), 1,
-                                SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME)) == 0;
+                                SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME, 0)) == 0;
     for (const int call : {SCMP_SYS(read),
                            SCMP_SYS(pread64),
                            SCMP_SYS(lseek),

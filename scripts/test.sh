@@ -8,14 +8,16 @@ bash scripts/setup.sh
 jobs="$(nproc)"
 
 echo "== Build and every suite, the real-window one included (build/)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMBRIK_E2E=ON >/dev/null
+# Warnings are errors in the project's own builds (off by default for packagers and users).
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMBRIK_E2E=ON \
+  -DLUMBRIK_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== The unit suites under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)"
 # The benchmarks measure the normal build only; they are not built here.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMBRIK_SANITIZE=ON \
-  -DLUMBRIK_E2E=OFF -DLUMBRIK_BENCH=OFF >/dev/null
+  -DLUMBRIK_WERROR=ON -DLUMBRIK_E2E=OFF -DLUMBRIK_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 # Any finding, leaks included, fails the suite.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
@@ -25,7 +27,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 echo "== The unit suites under ThreadSanitizer (build-tsan/)"
 # The render service's workers beside the one UI thread.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMBRIK_SANITIZE=thread \
-  -DLUMBRIK_E2E=OFF -DLUMBRIK_BENCH=OFF >/dev/null
+  -DLUMBRIK_WERROR=ON -DLUMBRIK_E2E=OFF -DLUMBRIK_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$jobs"
 # Qt is not instrumented: what it does inside itself (its own thread pool, its locks) is not
 # judged. Qt starts helper processes with a vfork-style clone that the sanitizer takes for a

@@ -60,7 +60,7 @@ public:
         });
         File1.Click.bind([this] { events << "File1_Click " + File1.FileName(); });
         File1.KeyDown.bind(
-            [this](int& KeyCode, int&) { events << QString("File1_KeyDown %1").arg(KeyCode); });
+            [](int& KeyCode, int&) { events << QString("File1_KeyDown %1").arg(KeyCode); });
         ++constructedForms;
     }
     ~ProbeForm() override { ++destroyedForms; }

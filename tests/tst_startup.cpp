@@ -2,11 +2,15 @@
 // surface, ignores everything else, and serves again as the About window.
 #include "Support.h"
 
+#include "app/GivenPath.h"
+
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -163,6 +167,70 @@ private slots:
         QCOMPARE(standardOut.section('\n', 0, 0), out);
         QVERIFY2(err.isEmpty() ? standardError.isEmpty() : standardError.contains(err),
                  qPrintable(standardError));
+    }
+
+    // A path on the command line that cannot be opened: standard error names it in full, the
+    // status bar by its name, in a line that fits, and the browser starts in the working
+    // folder (a file it does not list: in the file's folder). "%1" is a scratch folder.
+    void givenPath_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("folder"); // empty: the working folder
+        const QString deep = "/no" + QString("/such-folder").repeated(12) + "/gone.gif";
+        QTest::newRow("a missing picture") << "/no/such.jpg"
+                                           << "such.jpg: no such file or folder"
+                                           << "";
+        QTest::newRow("a missing folder, a slash after it") << "/no/such folder/"
+                                                            << "such folder: no such file or folder"
+                                                            << "";
+        QTest::newRow("a missing picture deep down") << deep << "gone.gif: no such file or folder"
+                                                     << "";
+        QTest::newRow("a file the list does not show")
+            << "%1/notes.txt"
+            << "notes.txt: not a picture the file list shows"
+            << "%1";
+    }
+
+    void givenPath() {
+        QFETCH(QString, argument);
+        QFETCH(QString, status);
+        QFETCH(QString, folder);
+        QTemporaryDir scratch;
+        QVERIFY(support::WriteFile(scratch.filePath("notes.txt")));
+        argument = argument.arg(scratch.path());
+        const QString working = QDir::currentPath();
+        folder = folder.isEmpty() ? working : folder.arg(scratch.path());
+        const QString full = QDir::cleanPath(argument);
+        const QString reason = status.section(": ", 1);
+
+        // The program itself, on a terminal.
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(environment);
+        program.start(QCoreApplication::applicationDirPath() + "/Lumbrik", {argument});
+        QByteArray standardError;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (standardError += program.readAllStandardError())
+                .contains(QStringLiteral("Lumbrik: %1: %2\n").arg(full, reason).toLocal8Bit()),
+            30000);
+        program.kill();
+        QVERIFY(program.waitForFinished(30000));
+
+        // The browser's status bar.
+        GivenPath given(argument);
+        Start();
+        ClickOnSplash("surface");
+        QTRY_COMPARE(frmMain->statbar.StatusText(), status);
+        const QLabel* line = nullptr;
+        for (const QLabel* label : frmMain->window()->findChildren<QLabel*>())
+            if (label->accessibleName() == "status")
+                line = label;
+        QVERIFY(line);
+        QVERIFY(QFontMetrics(line->font()).horizontalAdvance(status) <=
+                line->contentsRect().width());
+        QCOMPARE(frmMain->Dir1.Path(), QDir::toNativeSeparators(folder));
+        QVERIFY(QDir::setCurrent(working));
     }
 
     void nothingClickedHandsOverAfterTheTimer() {

@@ -6,8 +6,13 @@
 #include "forms/Fit.h"
 #include "forms/LoadPicture.h"
 #include "forms/Paths.h"
+#include "forms/Twips.h"
 
-#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+
+#include <algorithm>
+#include <cmath>
 
 void ViewForm::Form_Load() {
     setWindowState(forms::vbMaximized);
@@ -21,7 +26,6 @@ void ViewForm::Form_Load() {
 void ViewForm::ShowFullScreenPicture(const QString& fileName) {
     // The browser's folder and the name given, by the same rule as SelectedFilePath.
     const QString path = forms::JoinPath(frmMain->Dir1.Path(), fileName);
-    triedPath_ = path;
     if (fileName.isEmpty())
         throw forms::Error(QStringLiteral("No picture is selected"));
     const pictures::Picture picture = forms::LoadPicture(path);
@@ -43,12 +47,22 @@ void ViewForm::ShowFullScreenPicture(const QString& fileName) {
     PrepareNeighbours();
 }
 
-// Messages begin with the file's name; the viewer's line has room for the whole path.
+// The report lies across the lower part of the screen in letters a person reads from a
+// distance; a message too long for one line loses its middle, keeping the name and the reason.
 void ViewForm::ReportFailure(const QString& message) {
-    const QString name = QFileInfo(triedPath_).fileName();
-    const bool named = !name.isEmpty() && message.startsWith(name + QStringLiteral(": "));
-    message_.setCaption(named ? triedPath_ + message.mid(name.size()) : message);
-    message_.Move(300, 300, std::max(0.0f, Screen().Width() - 600), 600);
+    auto* banner = static_cast<QLabel*>(message_.widget());
+    const float W = Screen().Width();
+    const float H = Screen().Height();
+    QFont font = banner->font();
+    const float letters = H * kReportTextShare;
+    font.setPixelSize(std::max(1, static_cast<int>(std::ceil(letters / forms::TwipsPerPixel))));
+    banner->setFont(font);
+    // The line with room above and below it, ending a tenth of the screen above its bottom.
+    const float band = letters * 2.2f;
+    message_.Move(0, H - H / 10 - band, W, band);
+    const QMargins margins = banner->contentsMargins();
+    const int room = forms::ToPixels(W) - margins.left() - margins.right();
+    banner->setText(QFontMetrics(font).elidedText(message, Qt::ElideMiddle, std::max(0, room)));
     message_.setVisible(true);
-    message_.widget()->raise();
+    banner->raise();
 }

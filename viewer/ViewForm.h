@@ -23,7 +23,7 @@ public:
     void SetSlideInterval(int seconds);
     void PrepareNeighbours();
 
-    // Failures show as a line of text on the viewer until the next picture is shown.
+    // Failures show as a banner over the picture until the next picture is shown.
     void ReportFailure(const QString& message) override;
 
 protected:
@@ -37,6 +37,7 @@ private:
     void Timer1_Timer();
     void CloseViewer();
 
+    // The banner's letters are this share of the screen's height.
+    static constexpr float kReportTextShare = 1.0f / 24;
     forms::Label message_;
-    QString triedPath_; // the picture last asked for, named in full by failures
 };

@@ -17,15 +17,22 @@ ViewForm::ViewForm()
     pic2.Move(0, 0, 6015, 4935);
     pic2.setStretch(true);
 
-    // The failure line lies over the picture on a strip of the background, and a click on it
+    // The failure banner lies over the picture on a dark translucent band, and a click on it
     // closes the viewer as a click anywhere else does.
     message_.setVisible(false);
-    auto* line = static_cast<QLabel*>(message_.widget());
-    line->setTextFormat(Qt::PlainText);
-    line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    line->setIndent(8);
-    line->setAutoFillBackground(true);
-    line->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* banner = static_cast<QLabel*>(message_.widget());
+    banner->setTextFormat(Qt::PlainText);
+    banner->setAlignment(Qt::AlignCenter);
+    banner->setContentsMargins(16, 0, 16, 0);
+    QPalette colours = banner->palette();
+    colours.setColor(QPalette::Window, QColor(0, 0, 0, 170));
+    colours.setColor(QPalette::WindowText, Qt::white);
+    banner->setPalette(colours);
+    QFont font = banner->font();
+    font.setBold(true);
+    banner->setFont(font);
+    banner->setAutoFillBackground(true);
+    banner->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     Timer1.Tick.bind([this] { Timer1_Timer(); });
     pic2.Click.bind([this] { pic2_Click(); });

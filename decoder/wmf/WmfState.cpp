@@ -115,8 +115,12 @@ void DeviceState::RecordPlayed() {
         const auto slot = std::find_if(objects_.begin(), objects_.end(), [](const GdiObject& o) {
             return o.kind == GdiObject::Kind::Free;
         });
-        if (slot != objects_.end())
-            *slot = {GdiObject::Kind::Region, 0, {}, RegionRects(r.params)};
+        // Set member by member: from a braced temporary GCC 12 at -O3 warns falsely that its
+        // font's name may be used uninitialised. A free slot holds the defaults.
+        if (slot != objects_.end()) {
+            slot->kind = GdiObject::Kind::Region;
+            slot->region = RegionRects(r.params);
+        }
         break;
     }
     case kSelectClipRegion:

@@ -9,16 +9,19 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${status}")
 endif()
 
+set(icon_sizes 16 32 48 64 128 256)
 set(expected
     ${CMAKE_INSTALL_BINDIR}/Lumbrik
     ${CMAKE_INSTALL_LIBEXECDIR}/lumbrik/lumbrik-decoder
-    ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps/lumbrik.png
-    ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps/lumbrik.png
+    ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps/lumbrik.svg
     ${CMAKE_INSTALL_DATADIR}/applications/org.lumbrik.Lumbrik.desktop
     ${CMAKE_INSTALL_DATADIR}/metainfo/org.lumbrik.Lumbrik.metainfo.xml
     ${CMAKE_INSTALL_MANDIR}/man1/Lumbrik.1.gz
     ${CMAKE_INSTALL_DATADIR}/doc/lumbrik/copyright
     ${CMAKE_INSTALL_DATADIR}/doc/lumbrik/changelog.gz)
+foreach(size IN LISTS icon_sizes)
+  list(APPEND expected ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps/lumbrik.png)
+endforeach()
 foreach(file IN LISTS expected)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "not installed: ${file}")
@@ -33,8 +36,8 @@ foreach(program ${CMAKE_INSTALL_BINDIR}/Lumbrik ${CMAKE_INSTALL_LIBEXECDIR}/lumb
   endif()
 endforeach()
 
-# The icons are the window icon's own 16 and 32 pixel images.
-foreach(size 16 32)
+# Each icon is a PNG of its folder's size; the scalable one is an SVG drawing.
+foreach(size IN LISTS icon_sizes)
   file(READ ${PREFIX}/${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps/lumbrik.png
        header LIMIT 24 HEX)
   string(SUBSTRING "${header}" 32 16 dimensions)
@@ -47,6 +50,11 @@ foreach(size 16 32)
     message(FATAL_ERROR "the ${size}x${size} icon is not a ${size} x ${size} PNG (${w} x ${h})")
   endif()
 endforeach()
+
+file(READ ${PREFIX}/${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps/lumbrik.svg svg)
+if(NOT svg MATCHES "<svg [^>]*viewBox=\"0 0 32 32\"")
+  message(FATAL_ERROR "the scalable icon is not an SVG drawing of the 32-unit icon")
+endif()
 
 set(entry ${PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/org.lumbrik.Lumbrik.desktop)
 find_program(VALIDATE desktop-file-validate REQUIRED)

@@ -54,11 +54,14 @@ set(expected
     "-rwxr-xr-x root/root .* ./usr/libexec/lumbrik/lumbrik-decoder"
     "-rw-r--r-- root/root .* ./usr/share/applications/org.lumbrik.Lumbrik.desktop"
     "-rw-r--r-- root/root .* ./usr/share/metainfo/org.lumbrik.Lumbrik.metainfo.xml"
-    "-rw-r--r-- root/root .* ./usr/share/icons/hicolor/16x16/apps/lumbrik.png"
-    "-rw-r--r-- root/root .* ./usr/share/icons/hicolor/32x32/apps/lumbrik.png"
+    "-rw-r--r-- root/root .* ./usr/share/icons/hicolor/scalable/apps/lumbrik.svg"
     "-rw-r--r-- root/root .* ./usr/share/man/man1/Lumbrik.1.gz"
     "-rw-r--r-- root/root .* ./usr/share/doc/lumbrik/copyright"
     "-rw-r--r-- root/root .* ./usr/share/doc/lumbrik/changelog.gz")
+foreach(size 16 32 48 64 128 256)
+  list(APPEND expected
+       "-rw-r--r-- root/root .* ./usr/share/icons/hicolor/${size}x${size}/apps/lumbrik.png")
+endforeach()
 foreach(line IN LISTS expected)
   if(NOT contents MATCHES "(^|\n)${line}\n")
     message(FATAL_ERROR "the package lacks ${line}:\n${contents}")
@@ -100,6 +103,11 @@ endforeach()
 # appstreamcli checks the metainfo alone, then with the package's tree, where its launchable
 # must be the desktop entry the package installs.
 set(metainfo ${root}/usr/share/metainfo/org.lumbrik.Lumbrik.metainfo.xml)
+# Software centres find the icon by the name the metainfo gives, the one the package installs.
+file(READ ${metainfo} text)
+if(NOT text MATCHES "<icon type=\"stock\">lumbrik</icon>")
+  message(FATAL_ERROR "the metainfo does not name the icon lumbrik")
+endif()
 find_program(APPSTREAMCLI appstreamcli)
 if(APPSTREAMCLI)
   foreach(check "validate;${metainfo}" "validate-tree;${root}")

@@ -147,6 +147,12 @@ class Display:
         return (int(info["Absolute upper-left X"]), int(info["Absolute upper-left Y"]),
                 int(info["Width"]), int(info["Height"]))
 
+    def frame_extents(self, window):
+        """The window manager's frame around a window: left, right, top, bottom."""
+        out = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], check=False)
+        values = [int(v) for v in out.partition("=")[2].replace(",", " ").split()]
+        return tuple(values) if len(values) == 4 else (0, 0, 0, 0)
+
     def stacking(self):
         """The managed windows, bottom to top."""
         out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"], check=False)
@@ -338,6 +344,7 @@ class Browser:
         dialog = poll("the delete confirmation",
                       lambda: self.display.windows("Delete Confirmation"))
         poll("the confirmation to be active", lambda: self.display.active() == dialog[0])
+        check_title_room(self.display, dialog[0], "Delete Confirmation")
         self.display.key(key)
         poll("the confirmation to close", lambda: not self.display.windows("Delete Confirmation"))
 
@@ -550,6 +557,44 @@ def menu_title(shot, browser, index):
     return browser.x + (start + end) // 2, (y_top + y_bottom) // 2
 
 
+def title_width(title):
+    """Width in pixels of a title in openbox's title font (sans, bold, 8 points at 96 dpi)."""
+    out = subprocess.run([CONVERT, "-density", "96", "-font", "DejaVu-Sans-Bold", "-pointsize",
+                          "8", f"label:{title}", "-trim", "-format", "%w", "info:"],
+                         capture_output=True, text=True, check=True).stdout
+    return int(out)
+
+
+def check_title_room(display, window, title):
+    """The window is wide enough for openbox to show its title whole beside the icon and the
+    three buttons of its title bar (each about as wide as the bar is high), with their gaps."""
+    x, y, w, h = display.geometry(window)
+    left, right, top, bottom = display.frame_extents(window)
+    bar = top - bottom
+    needed = title_width(title) + 4 * bar + 6 * 2
+    check(w + left + right >= needed,
+          f"the box is wide enough for its title ({w + left + right} >= {needed} pixels)")
+
+
+def short_path_deletion(display, binary):
+    """The confirmation box for a picture with a short path, whose prompt is narrower than
+    the box's title."""
+    folder = tempfile.mkdtemp(prefix="L", dir="/tmp")
+    try:
+        subprocess.run([CONVERT, "-size", "20x20", "xc:rgb(255,0,0)",
+                        os.path.join(folder, "a.bmp")], check=True)
+        with Program(display, binary, folder) as program:
+            browser = Browser(display)
+            display.key("Tab", "Tab", "Down")
+            browser.previews(RED, "the preview of a.bmp")
+            browser.answer_delete("Escape")
+            check(os.listdir(folder) == ["a.bmp"], "Cancel keeps the file")
+            browser.shown_and_active()
+            program.escape_ends()
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 def given_paths(display, binary, folder):
     """A picture given on the command line is selected and previewed once the browser shows;
     a folder given is the one the file list shows; a missing path, and a file that the file
@@ -608,6 +653,7 @@ def main():
         # The deletion changed the first folder: the rest start from a fresh one.
         fresh = make_pictures(os.path.join(workdir, "given"))
         given_paths(display, binary, fresh)
+        short_path_deletion(display, binary)
     except Failure as failure:
         log(f"FAILED: {failure}")
         if display:
