@@ -12,6 +12,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace pictures {
@@ -33,13 +34,15 @@ qint64 Area(QSize size) {
 
 // What decoding needs at once: the whole picture for formats without scaled decoding; for JPEG
 // (given its frame header) the smallest scaled output, plus every coefficient when the file
-// makes libjpeg keep them.
-qint64 DecodeBytes(QSize stored, const std::optional<JpegFrame>& jpeg) {
+// makes libjpeg keep them. In floating point: a BMP may claim sides whose bytes overflow an
+// integer, and the figure stays exact up to 2^53 bytes.
+double DecodeBytes(QSize stored, const std::optional<JpegFrame>& jpeg) {
     if (!jpeg)
-        return Area(stored) * kBytesPerDecodedPixel;
+        return double(Area(stored)) * kBytesPerDecodedPixel;
     const qint64 smallest =
         Area(QSize((stored.width() + 7) / 8, (stored.height() + 7) / 8)) * kBytesPerDecodedPixel;
-    return smallest + (jpeg->buffersCoefficients ? Area(jpeg->size) * jpeg->components * 2 : 0);
+    return double(smallest +
+                  (jpeg->buffersCoefficients ? Area(jpeg->size) * jpeg->components * 2 : 0));
 }
 
 void CheckLimits(const QString& fileName, Format format, QSize size,
@@ -50,10 +53,11 @@ void CheckLimits(const QString& fileName, Format format, QSize size,
     const qint64 qtLimit = qint64{QImageReader::allocationLimit()} << 20;
     if (format == Format::Gif && qtLimit > 0)
         limit = std::min(limit, qtLimit);
-    const qint64 needed = DecodeBytes(size, jpeg);
-    if (size.width() > kMaxSide || size.height() > kMaxSide || needed > limit)
-        Fail(fileName,
-             QStringLiteral("too large to draw (%1 MB)").arg((needed + (1 << 20) - 1) >> 20));
+    const double needed = DecodeBytes(size, jpeg);
+    if (size.width() > kMaxSide || size.height() > kMaxSide || needed > double(limit))
+        Fail(
+            fileName,
+            QStringLiteral("too large to draw (%1 MB)").arg(qint64(std::ceil(needed / (1 << 20)))));
 }
 
 // Turned upright as the Exif orientation says; 5 to 8 swap the sides.
