@@ -1,7 +1,7 @@
 // libFuzzer target: the EMF+ player on arbitrary bytes as the records of one comment, after a
 // fixed EMF+ header, drawing onto a canvas of a fixed picture.
-#include "decoder/gdi/Decoded.h"
 #include "decoder/emfplus/EmfPlusPlayer.h"
+#include "decoder/gdi/Decoded.h"
 
 #include <cstddef>
 #include <cstdint>
