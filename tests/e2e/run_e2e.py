@@ -19,6 +19,7 @@ import time
 from desktop import (CONVERT, DOUBLE_CLICK_INTERVAL, SCREEN_H, SCREEN_W, TWIPS_PER_PIXEL,
                      Browser, Display, Failure, Program, box_text, check, holds, log,
                      poll, spans_screen, splash_windows)
+from stepping import stepping_past_a_slow_drawing
 
 # Solid colours that nothing else on the screen uses, one per picture.
 RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
@@ -272,6 +273,7 @@ def main():
         # The deletion changed the first folder: the rest start from a fresh one.
         fresh = make_pictures(os.path.join(workdir, "given"))
         given_paths(display, binary, fresh)
+        stepping_past_a_slow_drawing(display, binary, workdir)
     except Failure as failure:
         log(f"FAILED: {failure}")
         if display:
