@@ -1,14 +1,15 @@
 // Metafile pictures: how long a ~160 KB EMF and a ~160 KB WMF (and two WMFs that once
-// stalled the drawing) take to load (the helper process started, fed and answered, its SVG
-// parsed) and to draw in the browser's preview pane and at full screen; then how long every
+// stalled the drawing) take to load (a decoder handed the file, its size answered) and to draw
+// in the browser's preview pane and at full screen (a decoder's pixels); then how long every
 // sample takes to draw at full screen.
 //
 //   bench_metafiles [--runs N]
 //
-// Uses the committed samples in tests/data/metafiles and the helper built beside this program.
-// Besides wall-clock times it gives the processor time of each step, the helper's included,
+// Uses the committed samples in tests/data/metafiles and the decoder built beside this program.
+// Besides wall-clock times it gives the processor time of each step, the decoders' included,
 // which a machine shared with other work disturbs less.
-#include "pictures/metafile/Metafile.h"
+#include "pictures/LoadPicture.h"
+#include "pictures/Picture.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include <cstring>
 #include <functional>
 #include <numeric>
+#include <string>
 #include <vector>
 
 namespace {
@@ -82,28 +84,19 @@ int main(int argc, char** argv) {
     int count = int(args.size());
     QGuiApplication app(count, args.data());
 
-    struct Sample {
-        const char* name;
-        pictures::MetafileKind kind;
-    };
     // The last two once stalled the drawing: corners far outside the frame, spaced glyphs.
-    for (const Sample sample : {Sample{"big-libreoffice.emf", pictures::MetafileKind::Emf},
-                                Sample{"big-libreoffice.wmf", pictures::MetafileKind::Wmf},
-                                Sample{"far-corners.wmf", pictures::MetafileKind::Wmf},
-                                Sample{"long-spacing.wmf", pictures::MetafileKind::Wmf}}) {
-        QFile file(QStringLiteral(LUMBRIK_METAFILE_SAMPLES "/") + sample.name);
-        if (!file.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "cannot read %s\n", qPrintable(file.fileName()));
+    for (const char* name :
+         {"big-libreoffice.emf", "big-libreoffice.wmf", "far-corners.wmf", "long-spacing.wmf"}) {
+        const std::string path = std::string(LUMBRIK_METAFILE_SAMPLES "/") + name;
+        if (!QFile::exists(QString::fromStdString(path))) {
+            std::fprintf(stderr, "cannot read %s\n", path.c_str());
             return 1;
         }
-        const QByteArray bytes = file.readAll();
-        std::printf("%s (%lld bytes), %d runs\n", sample.name, static_cast<long long>(bytes.size()),
-                    runs);
+        std::printf("%s (%lld bytes), %d runs\n", name,
+                    static_cast<long long>(QFile(QString::fromStdString(path)).size()), runs);
 
         pictures::Picture picture;
-        Report("load (helper included)", Time(runs, [&] {
-                   picture = pictures::LoadMetafile(bytes, sample.kind, sample.name);
-               }));
+        Report("load (size answered)", Time(runs, [&] { picture = pictures::LoadPicture(path); }));
         std::printf("  natural size %.0f x %.0f hundredths of a mm\n", picture.Width(),
                     picture.Height());
         for (const QSize size : {QSize(250, 130), QSize(1920, 1080)}) {
@@ -116,8 +109,7 @@ int main(int argc, char** argv) {
                    }));
         }
         Report("load + render 250x130", Time(runs, [&] {
-                   const pictures::Picture fresh =
-                       pictures::LoadMetafile(bytes, sample.kind, sample.name);
+                   const pictures::Picture fresh = pictures::LoadPicture(path);
                    fresh.render(QSize(250, 130));
                }));
     }
@@ -125,13 +117,8 @@ int main(int argc, char** argv) {
     std::printf("every sample, %d runs: render 1920x1080\n", runs);
     const QDir samples(QStringLiteral(LUMBRIK_METAFILE_SAMPLES));
     for (const QFileInfo& info : samples.entryInfoList({"*.wmf", "*.emf"}, QDir::Files)) {
-        QFile file(info.filePath());
-        if (!file.open(QIODevice::ReadOnly))
-            return 1;
-        const auto kind =
-            info.suffix() == "emf" ? pictures::MetafileKind::Emf : pictures::MetafileKind::Wmf;
         const pictures::Picture picture =
-            pictures::LoadMetafile(file.readAll(), kind, info.fileName());
+            pictures::LoadPicture(QFile::encodeName(info.filePath()).toStdString());
         Report(qPrintable(info.fileName()), Time(runs, [&] { picture.render(QSize(1920, 1080)); }));
     }
     return 0;
