@@ -1,9 +1,10 @@
 // What the benchmarks share: a clock, the median, a picture that compresses like a photo, the
-// command line's counts, the offscreen screen and a key pressed in a window.
+// command line's counts, the offscreen screen, keys pressed in a window and the event loop run.
 #pragma once
 
 #include <QApplication>
 #include <QColor>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
@@ -13,6 +14,7 @@
 #include <QSize>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -101,14 +103,25 @@ inline bool UseOffscreenScreen(const QTemporaryDir& dir) {
     return true;
 }
 
-// The Right key as the window system delivers it to `window`: to its focus widget, if it has one.
-inline void PressRight(QWidget* window) {
+// A key as the window system delivers it to `window`: to its focus widget, if it has one.
+inline void PressKey(QWidget* window, Qt::Key key) {
     QWidget* focus = QApplication::focusWidget();
     QWidget* target = focus && focus->window() == window ? focus : window;
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
     QApplication::sendEvent(target, &release);
+}
+
+inline void PressRight(QWidget* window) {
+    PressKey(window, Qt::Key_Right);
+}
+
+// Runs the event loop for `ms`, as the program does while a person looks.
+inline void RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace bench

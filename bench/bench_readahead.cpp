@@ -31,6 +31,7 @@ namespace {
 
 using bench::Clock;
 using bench::Median;
+using bench::RunFor;
 
 constexpr QSize kPhotoSize(6000, 4000);
 
@@ -51,13 +52,6 @@ protected:
         return false;
     }
 };
-
-// Runs the event loop for `ms`, as the program does while a person looks.
-void RunFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // Runs the event loop until `clock` has seen a paint after `since`; false after 10 s.
 bool WaitForPaint(const PaintClock& clock, Clock::time_point since) {
