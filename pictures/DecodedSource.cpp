@@ -18,7 +18,8 @@ Rendering DecodedSource::render(QSize size, const std::stop_token& stop) const {
         process.swap(opened_);
     }
     if (!process) {
-        process = decoders_->Take();
+        // Drawings are made on worker threads, never the one a window waits on.
+        process = decoders_->Take(Decoders::Need::Ahead);
         if (!process)
             return {{}, fileName_ + QStringLiteral(": the picture decoder cannot be started")};
         auto opened = Decoders::Open(*process, file_.get(), fileName_, deadline, stop);

@@ -109,10 +109,10 @@ DecoderProgram Decoders::Installed() {
     return {};
 }
 
-std::optional<DecoderProcess> Decoders::Take() {
+std::optional<DecoderProcess> Decoders::Take(Need need) {
     {
         const std::lock_guard lock(mutex_);
-        if (!waiting_.empty()) {
+        if (waiting_.size() > (need == Need::Now ? 0u : 1u)) {
             DecoderProcess spare = std::move(waiting_.front());
             waiting_.pop_front();
             wanted_.notify_all();

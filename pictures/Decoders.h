@@ -29,8 +29,11 @@ public:
     // was installed; an empty path when there is none.
     static DecoderProgram Installed();
 
+    // Who asks: a window waiting at a step, or work ahead of need on a worker thread, which
+    // leaves the last spare to the window and starts its own instead.
+    enum class Need { Now, Ahead };
     // A decoder of its own for one file: a spare when one waits; none when none can start.
-    std::optional<DecoderProcess> Take();
+    std::optional<DecoderProcess> Take(Need need = Need::Now);
 
     // Hands `file` to `process` and waits for its facts until `deadline`; the failure's
     // message, naming `fileName`, otherwise.

@@ -64,7 +64,8 @@ decoder::UniqueFd OpenFile(const std::filesystem::path& path, const QString& fil
 
 } // namespace
 
-Picture LoadPicture(const std::filesystem::path& path, const std::shared_ptr<Decoders>& decoders) {
+Picture LoadPicture(const std::filesystem::path& path, const std::shared_ptr<Decoders>& decoders,
+                    Decoders::Need need) {
     std::error_code error;
     std::filesystem::path full = std::filesystem::absolute(path, error);
     if (error)
@@ -75,7 +76,7 @@ Picture LoadPicture(const std::filesystem::path& path, const std::shared_ptr<Dec
 
     FileIdentity identity;
     decoder::UniqueFd file = OpenFile(full, fileName, identity);
-    std::optional<DecoderProcess> process = decoders->Take();
+    std::optional<DecoderProcess> process = decoders->Take(need);
     if (!process)
         Fail(fileName, QStringLiteral("the picture decoder (lumbrik-decoder) is not installed"));
     auto facts = Decoders::Open(*process, file.get(), fileName,

@@ -13,7 +13,9 @@ namespace pictures {
 // Opens the file and waits (blocking, at most a second) for a decoder's answer: its format and
 // size. Throws LoadError with the file's name (not its path) and the reason otherwise. The
 // picture keeps the file open: it draws the version opened even if the file is replaced.
-Picture LoadPicture(const std::filesystem::path& path, const std::shared_ptr<Decoders>& decoders);
+// `need`: Ahead for read-ahead, which leaves the last spare decoder to the windows.
+Picture LoadPicture(const std::filesystem::path& path, const std::shared_ptr<Decoders>& decoders,
+                    Decoders::Need need = Decoders::Need::Now);
 
 // The same with a decoder started for the purpose, for callers without a render service.
 Picture LoadPicture(const std::filesystem::path& path);

@@ -43,7 +43,7 @@ bool Large(QSize size) {
 } // namespace
 
 RenderService::RenderService(int threads, DecoderProgram decoder)
-    : decoders_(std::make_shared<Decoders>(std::move(decoder), 2)),
+    : decoders_(std::make_shared<Decoders>(std::move(decoder), 3)),
       wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), threads_(std::max(1, threads)) {
     if (wakeFd_ < 0)
         throw std::system_error(errno, std::generic_category(), "eventfd");
@@ -142,7 +142,7 @@ void RenderService::work() {
         Outcome outcome{task.id, std::nullopt, {}, {}, false};
         try {
             if (task.load) {
-                Picture picture = LoadPicture(task.load->path, decoders_);
+                Picture picture = LoadPicture(task.load->path, decoders_, Decoders::Need::Ahead);
                 outcome.size = task.load->sizeFor(picture);
                 outcome.loaded = std::move(picture);
             } else {

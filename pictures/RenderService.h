@@ -103,7 +103,7 @@ private:
     bool running(const Key& key) const;
     void cancelUnwanted(const std::vector<Key>& keys);
 
-    // Two spares: one for the file a step loads, one for the drawing it asks for.
+    // Three spares: a held key loads a file at each step, and read-ahead its neighbours.
     const std::shared_ptr<Decoders> decoders_;
 
     // Shared with the workers, under mutex_.
