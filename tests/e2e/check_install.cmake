@@ -34,6 +34,10 @@ foreach(program ${CMAKE_INSTALL_BINDIR}/Lumbrik ${CMAKE_INSTALL_LIBEXECDIR}/lumb
   if(missing)
     message(FATAL_ERROR "${program} needs libraries that are not found: ${missing}")
   endif()
+  # The viewer decodes nothing itself: the picture libraries are the decoder's alone.
+  if(program MATCHES "Lumbrik$" AND found MATCHES "libQt6Svg|libjpeg|libwmf")
+    message(FATAL_ERROR "the viewer links a picture decoder's library: ${found}")
+  endif()
 endforeach()
 
 # Each icon is a PNG of its folder's size; the scalable one is an SVG drawing.
