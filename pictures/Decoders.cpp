@@ -43,9 +43,12 @@ QString Unanswered(DecoderProcess& process, DecoderProcess::Wait wait) {
 
 // A read-only mapping of the pixels, released with the last image that shows them.
 struct Mapping {
+    Mapping(void* start, std::size_t length) : start(start), length(length) {}
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    ~Mapping() { ::munmap(start, length); }
     void* start;
     std::size_t length;
-    ~Mapping() { ::munmap(start, length); }
 };
 
 // The answer's shared memory mapped read-only as an image, or null when it is not exactly what
