@@ -63,13 +63,15 @@ std::optional<DecoderProcess> DecoderProcess::Start(const DecoderProgram& progra
 }
 
 DecoderProcess::DecoderProcess(DecoderProcess&& other) noexcept
-    : pid_(std::exchange(other.pid_, -1)), socket_(std::move(other.socket_)) {}
+    : pid_(std::exchange(other.pid_, -1)), socket_(std::move(other.socket_)),
+      reaper_(std::move(other.reaper_)) {}
 
 DecoderProcess& DecoderProcess::operator=(DecoderProcess&& other) noexcept {
     if (this != &other) {
         End();
         pid_ = std::exchange(other.pid_, -1);
         socket_ = std::move(other.socket_);
+        reaper_ = std::move(other.reaper_);
     }
     return *this;
 }
@@ -84,6 +86,10 @@ void DecoderProcess::End() {
         return;
     // Nothing it could still say is wanted; killing it costs less than waiting for it.
     ::kill(pid_, SIGKILL);
+    if (reaper_) {
+        reaper_(std::exchange(pid_, -1));
+        return;
+    }
     while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
     pid_ = -1;

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -36,6 +37,9 @@ public:
     ~DecoderProcess(); // kills it, if it still runs, and reaps it
 
     pid_t pid() const { return pid_; }
+    // Who reaps the process once it is killed, so that the thread ending it does not wait for
+    // its exit; none: the one that ends it.
+    void ReapWith(std::function<void(pid_t)> reaper) { reaper_ = std::move(reaper); }
     bool Send(const decoder::Message& message, int fd = -1);
 
     enum class Wait { Answered, Closed, Garbage, TimedOut, Stopped };
@@ -52,6 +56,7 @@ private:
 
     pid_t pid_ = -1;
     decoder::UniqueFd socket_;
+    std::function<void(pid_t)> reaper_;
 };
 
 } // namespace pictures

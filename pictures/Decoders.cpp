@@ -4,9 +4,13 @@
 #include <QFileInfo>
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <fcntl.h>
+
+#include <cerrno>
 
 #include <memory>
 
@@ -82,8 +86,10 @@ QImage Map(const Message& answer, const decoder::UniqueFd& memory, QSize asked) 
 
 Decoders::Decoders(DecoderProgram program, int spares)
     : program_(std::move(program)), spares_(static_cast<std::size_t>(std::max(0, spares))) {
-    if (spares_ > 0)
+    if (spares_ > 0) {
+        reaping_ = true;
         refill_ = std::jthread([this](const std::stop_token& stop) { Refill(stop); });
+    }
 }
 
 Decoders::~Decoders() {
@@ -113,39 +119,81 @@ DecoderProgram Decoders::Installed() {
 }
 
 std::optional<DecoderProcess> Decoders::Take(Need need) {
+    std::optional<DecoderProcess> process;
     {
         const std::lock_guard lock(mutex_);
         if (waiting_.size() > (need == Need::Now ? 0u : 1u)) {
-            DecoderProcess spare = std::move(waiting_.front());
+            process = std::move(waiting_.front());
             waiting_.pop_front();
-            wanted_.notify_all();
-            return spare;
         }
     }
     wanted_.notify_all();
-    if (program_.path.empty())
-        return std::nullopt;
-    return DecoderProcess::Start(program_);
+    if (!process && !program_.path.empty())
+        process = DecoderProcess::Start(program_);
+    if (!process)
+        return process;
+    process->ReapWith([pool = weak_from_this()](pid_t pid) {
+        if (const std::shared_ptr<Decoders> decoders = pool.lock())
+            decoders->Reap(pid);
+        else
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+    });
+    // Work ahead of need gives way to what a window waits for, on two cores above all.
+    if (need == Need::Ahead)
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(process->pid()), 10);
+    return process;
+}
+
+void Decoders::Reap(pid_t pid) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (reaping_) {
+            ended_.push_back(pid);
+            wanted_.notify_all();
+            return;
+        }
+    }
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 void Decoders::Refill(const std::stop_token& stop) {
-    while (!stop.stop_requested()) {
+    bool canStart = !program_.path.empty();
+    while (true) {
+        std::vector<pid_t> ended;
+        bool start = false;
         {
             std::unique_lock lock(mutex_);
-            wanted_.wait(lock, stop, [this] { return waiting_.size() < spares_; });
-            if (stop.stop_requested())
+            wanted_.wait(lock, stop, [&] {
+                return !ended_.empty() || (canStart && waiting_.size() < spares_);
+            });
+            ended.swap(ended_);
+            start = canStart && waiting_.size() < spares_ && !stop.stop_requested();
+            if (ended.empty() && stop.stop_requested()) {
+                reaping_ = false;
                 break;
+            }
         }
-        std::optional<DecoderProcess> started;
-        if (!program_.path.empty())
-            started = DecoderProcess::Start(program_);
-        if (!started)
-            break; // it will not start later either; Take() starts its own and says why
-        const std::lock_guard lock(mutex_);
-        waiting_.push_back(std::move(*started));
+        for (const pid_t pid : ended)
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        if (!start)
+            continue;
+        std::optional<DecoderProcess> started = DecoderProcess::Start(program_);
+        // One that does not start will not start later either: Take() starts its own and
+        // says why.
+        canStart = started.has_value();
+        if (started) {
+            const std::lock_guard lock(mutex_);
+            waiting_.push_back(std::move(*started));
+        }
     }
-    const std::lock_guard lock(mutex_);
-    waiting_.clear();
+    std::deque<DecoderProcess> spares;
+    {
+        const std::lock_guard lock(mutex_);
+        spares.swap(waiting_);
+    }
 }
 
 std::variant<Message, QString> Decoders::Open(DecoderProcess& process, int file,

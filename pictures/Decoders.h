@@ -14,10 +14,11 @@
 #include <mutex>
 #include <thread>
 #include <variant>
+#include <vector>
 
 namespace pictures {
 
-class Decoders {
+class Decoders : public std::enable_shared_from_this<Decoders> {
 public:
     // Keeps `spares` decoders waiting (none: each is started when taken).
     Decoders(DecoderProgram program, int spares);
@@ -54,13 +55,17 @@ public:
 
 private:
     void Refill(const std::stop_token& stop);
+    // Waits for a killed decoder's exit on the pool's thread, or here when it has none.
+    void Reap(pid_t pid);
 
     const DecoderProgram program_;
     const std::size_t spares_;
     std::mutex mutex_;
     std::condition_variable_any wanted_;
     std::deque<DecoderProcess> waiting_;
-    std::jthread refill_; // last: it uses the members above
+    std::vector<pid_t> ended_; // killed, not yet reaped
+    bool reaping_ = false;     // the pool's thread reaps them
+    std::jthread refill_;      // last: it uses the members above
 };
 
 } // namespace pictures
