@@ -837,6 +837,42 @@ private slots:
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
+    // Decoders killed when their picture or drawing goes are reaped, by the pool's thread, not
+    // left as zombies; the pool keeps its spares and no more.
+    void decodersEndWithTheirPictures() {
+        const auto children = [] {
+            std::vector<QByteArray> states;
+            for (const QString& task :
+                 QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                QFile list("/proc/self/task/" + task + "/children");
+                if (!list.open(QIODevice::ReadOnly))
+                    continue;
+                for (const QByteArray& pid : list.readAll().split(' '))
+                    if (!pid.trimmed().isEmpty())
+                        states.push_back(StatusLine(pid.trimmed().toLongLong(), "State:"));
+            }
+            return states;
+        };
+        const std::size_t before = children().size();
+        {
+            const auto decoders = std::make_shared<pictures::Decoders>(RealDecoder(), 2);
+            for (const char* name : {"gdi-records.wmf", "shapes-inkscape.emf", "regions.wmf"}) {
+                const pictures::Picture picture = pictures::LoadPicture(
+                    QFile::encodeName(DataPath(name)).toStdString(), decoders);
+                QVERIFY(!picture.render(QSize(40, 30)).image.isNull());
+                QVERIFY(!picture.render(QSize(80, 60)).image.isNull());
+            }
+            const auto noZombie = [&] {
+                const std::vector<QByteArray> states = children();
+                return std::none_of(states.begin(), states.end(),
+                                    [](const QByteArray& s) { return s.contains("zombie"); });
+            };
+            QTRY_VERIFY(noZombie());
+            QTRY_COMPARE(children().size(), before + 2);
+        }
+        QCOMPARE(children().size(), before);
+    }
+
     // The viewer never reads a picture's bytes: only decoders do. A stand-in that does not read
     // the file either draws it, and the file was never accessed.
     void viewerNeverReadsThePicture() {
