@@ -76,14 +76,14 @@ Opened Open(QByteArray bytes, const std::string& name,
     if (!format) {
         const QString other = pictures::OtherFormatOf(bytes);
         throw Failure{name + ": " +
-                      (other.isEmpty() ? std::string("not a picture")
-                                       : other.toStdString() +
-                                             ", which is not one of the formats this program "
-                                             "reads")};
+                      (other.isEmpty()
+                           ? std::string("not a picture")
+                           : other.toStdString() + ", which is not one of the formats this program "
+                                                   "reads")};
     }
     Opened opened;
     opened.facts.kind = Kind::Facts;
-    opened.facts.format = static_cast<Format>(static_cast<int>(*format) + 1);
+    opened.facts.format = *format;
     if (*format == pictures::Format::Wmf || *format == pictures::Format::Emf) {
         try {
             opened.source = std::make_unique<const pictures::metafile::MetafileSource>(

@@ -2,9 +2,6 @@
 
 #include "pictures/LoadPicture.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -17,30 +14,6 @@
 #include <unistd.h>
 
 namespace pictures {
-
-namespace {
-
-// Kept: three drawings the size of a screen, and eight smaller ones (a preview pane's).
-constexpr int kKeptLarge = 3;
-constexpr int kKeptSmall = 8;
-
-// A drawing a pixel off in either direction is as good: the box it was prepared for was
-// computed by the same rule, rounded once more or less.
-bool Near(QSize a, QSize b) {
-    return std::abs(a.width() - b.width()) <= 1 && std::abs(a.height() - b.height()) <= 1;
-}
-
-// Larger than a quarter of the largest screen counts as screen-sized.
-bool Large(QSize size) {
-    qint64 screen = 1920 * 1080;
-    for (const QScreen* s : QGuiApplication::screens()) {
-        const QSizeF pixels = QSizeF(s->size()) * s->devicePixelRatio();
-        screen = std::max(screen, static_cast<qint64>(pixels.width() * pixels.height()));
-    }
-    return qint64{size.width()} * size.height() * 4 > screen;
-}
-
-} // namespace
 
 RenderService::RenderService(int threads, DecoderProgram decoder)
     : decoders_(std::make_shared<Decoders>(std::move(decoder), 3)),
@@ -97,7 +70,7 @@ std::optional<Rendering> RenderService::request(const Picture& picture, QSize si
     if (!picture.File())
         return picture.render(size);
     const Key key{*picture.File(), size};
-    if (const Rendering* drawn = kept(key)) {
+    if (const Rendering* drawn = kept_.Find(key)) {
         cancelUnwanted(replaced);
         return *drawn;
     }
@@ -113,7 +86,7 @@ void RenderService::cancelUnwanted(const std::vector<Key>& keys) {
         if (r.ahead || !r.key)
             continue;
         const auto matches = [&](const Key& k) {
-            return k.file == r.key->file && Near(k.size, r.key->size);
+            return k.file == r.key->file && NearSize(k.size, r.key->size);
         };
         if (std::any_of(keys.begin(), keys.end(), matches) &&
             std::none_of(waiting_.begin(), waiting_.end(),
@@ -190,14 +163,14 @@ void RenderService::takeOutcomes() {
             if (!outcome.loaded || !outcome.loaded->File() || outcome.size.isEmpty() ||
                 done.generation != generation_)
                 continue;
-            if (!kept({*outcome.loaded->File(), outcome.size}))
+            if (!kept_.Find({*outcome.loaded->File(), outcome.size}))
                 ahead_.push_back(Task{
                     0, std::nullopt, *outcome.loaded, {*outcome.loaded->File(), outcome.size}, {}});
             continue;
         }
-        keep(*done.key, outcome.drawn);
+        kept_.Keep(*done.key, outcome.drawn);
         for (auto w = waiting_.begin(); w != waiting_.end();) {
-            if (w->key.file == done.key->file && Near(w->key.size, done.key->size)) {
+            if (w->key.file == done.key->file && NearSize(w->key.size, done.key->size)) {
                 deliveries.emplace_back(std::move(*w), outcome.drawn);
                 w = waiting_.erase(w);
             } else {
@@ -228,7 +201,7 @@ void RenderService::schedule() {
             break;
         Task task = std::move(ahead_.front());
         ahead_.pop_front();
-        if (!task.load && (kept(task.key) || running(task.key)))
+        if (!task.load && (kept_.Find(task.key) || running(task.key)))
             continue;
         start(std::move(task), true);
     }
@@ -252,47 +225,12 @@ void RenderService::start(Task task, bool ahead) {
 bool RenderService::running(const Key& key) const {
     return std::any_of(running_.begin(), running_.end(), [&](const Running& r) {
         return r.key && !r.stop.stop_requested() && r.key->file == key.file &&
-               Near(r.key->size, key.size);
+               NearSize(r.key->size, key.size);
     });
 }
 
-const Rendering* RenderService::kept(const Key& key) {
-    auto found =
-        std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.key == key; });
-    if (found == kept_.end())
-        found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) {
-            return k.key.file == key.file && Near(k.key.size, key.size);
-        });
-    if (found == kept_.end())
-        return nullptr;
-    kept_.splice(kept_.begin(), kept_, found);
-    return &kept_.front().drawn;
-}
-
 QImage RenderService::keptAtAnySize(const Picture& picture) const {
-    QImage largest;
-    if (!picture.File())
-        return largest;
-    for (const Kept& k : kept_)
-        if (k.key.file == *picture.File() && !k.drawn.image.isNull() &&
-            qint64{k.key.size.width()} * k.key.size.height() >
-                qint64{largest.width()} * largest.height())
-            largest = k.drawn.image;
-    return largest;
-}
-
-void RenderService::keep(const Key& key, Rendering drawn) {
-    std::erase_if(kept_, [&](const Kept& k) { return k.key == key; });
-    kept_.push_front({key, std::move(drawn)});
-    int large = 0;
-    int small = 0;
-    for (auto k = kept_.begin(); k != kept_.end();) {
-        const bool isLarge = Large(k->key.size);
-        if (++(isLarge ? large : small) > (isLarge ? kKeptLarge : kKeptSmall))
-            k = kept_.erase(k);
-        else
-            ++k;
-    }
+    return picture.File() ? kept_.Largest(*picture.File()) : QImage();
 }
 
 } // namespace pictures

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pictures/Decoders.h"
+#include "pictures/KeptDrawings.h"
 #include "pictures/Picture.h"
 
 #include <QObject>
@@ -17,7 +18,6 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -56,11 +56,7 @@ public:
     void prepare(std::vector<Preparation> files, std::chrono::milliseconds delay = {});
 
 private:
-    struct Key {
-        FileIdentity file;
-        QSize size;
-        friend bool operator==(const Key&, const Key&) = default;
-    };
+    using Key = DrawingKey;
     // What a worker does: load a file (read-ahead), or draw a loaded picture.
     struct Task {
         std::uint64_t id = 0;
@@ -89,17 +85,10 @@ private:
         Key key;
         Done done;
     };
-    struct Kept {
-        Key key;
-        Rendering drawn;
-    };
-
     void work();
     void schedule();
     void start(Task task, bool ahead);
     void takeOutcomes();
-    const Rendering* kept(const Key& key);
-    void keep(const Key& key, Rendering drawn);
     bool running(const Key& key) const;
     void cancelUnwanted(const std::vector<Key>& keys);
 
@@ -126,7 +115,7 @@ private:
     std::deque<Task> ahead_;           // read-ahead not started, in order
     std::vector<Preparation> delayed_; // read-ahead waiting for its delay
     QTimer delay_;
-    std::list<Kept> kept_; // most recently used first
+    KeptDrawings kept_;
     std::vector<std::thread> workers_;
 };
 

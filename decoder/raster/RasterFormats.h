@@ -2,6 +2,8 @@
 // format a file is in, and the few header facts that Qt's decoders do not tell or do not check.
 #pragma once
 
+#include "decoder/Protocol.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QRect>
@@ -12,7 +14,8 @@
 
 namespace pictures {
 
-enum class Format { Gif, Jpeg, Bmp, Ico, Wmf, Emf };
+// The formats, as the decoder tells them to the viewer.
+using Format = decoder::Format;
 
 // The format of a file judged by its first bytes; nullopt for anything else.
 std::optional<Format> FormatOf(QByteArrayView bytes);
