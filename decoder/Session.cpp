@@ -87,8 +87,7 @@ Opened Open(QByteArray bytes, const std::string& name,
     if (*format == pictures::Format::Wmf || *format == pictures::Format::Emf) {
         try {
             opened.source = std::make_unique<const pictures::metafile::MetafileSource>(
-                std::vector<unsigned char>(bytes.begin(), bytes.end()),
-                *format == pictures::Format::Wmf, codePages);
+                std::move(bytes), *format == pictures::Format::Wmf, codePages);
         } catch (const DecodeError& e) {
             throw Failure{name + ": " + e.what()};
         }

@@ -145,7 +145,8 @@ const pictures::metafile::CodePages& CodePages() {
 
 // The SVG the players make of `bytes`, or empty when they refuse it.
 QByteArray SvgAnswer(const QByteArray& bytes, MetafileKind kind) {
-    std::vector<unsigned char> input(bytes.begin(), bytes.end());
+    const auto input =
+        std::span(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
     try {
         return QByteArray::fromStdString((kind == MetafileKind::Wmf
                                               ? pictures::metafile::DecodeWmf(input, CodePages())
@@ -546,9 +547,8 @@ private slots:
         QFETCH(QString, reason);
         QString failure;
         try {
-            const pictures::metafile::MetafileSource source(
-                std::vector<unsigned char>(bytes.begin(), bytes.end()), kind == MetafileKind::Wmf,
-                CodePages());
+            const pictures::metafile::MetafileSource source(bytes, kind == MetafileKind::Wmf,
+                                                            CodePages());
             failure = source.render(QSize(64, 48), {}).error;
         } catch (const pictures::metafile::DecodeError& e) {
             failure = QString::fromUtf8(e.what());

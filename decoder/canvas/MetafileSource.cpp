@@ -6,12 +6,11 @@
 
 namespace pictures::metafile {
 
-MetafileSource::MetafileSource(std::vector<unsigned char> bytes, bool wmf,
-                               const CodePages& codePages)
+MetafileSource::MetafileSource(QByteArray bytes, bool wmf, const CodePages& codePages)
     : bytes_(std::move(bytes)), wmf_(wmf), codePages_(codePages) {
-    if (bytes_.size() > kMaxInputBytes)
+    if (static_cast<std::size_t>(bytes_.size()) > kMaxInputBytes)
         throw DecodeError("the file is too large for a metafile");
-    std::optional<NaturalSize> size = wmf ? WmfSize(bytes_) : EmfSize(bytes_);
+    std::optional<NaturalSize> size = wmf ? WmfSize(Bytes()) : EmfSize(Bytes());
     if (!size)
         size = Play();
     width_ = size->width;
@@ -19,9 +18,7 @@ MetafileSource::MetafileSource(std::vector<unsigned char> bytes, bool wmf,
 }
 
 NaturalSize MetafileSource::Play() const {
-    // The players take their input as their own to work on.
-    std::vector<unsigned char> bytes = bytes_;
-    DecodedDrawing decoded = wmf_ ? DecodeWmf(bytes, codePages_) : DecodeEmf(bytes, codePages_);
+    DecodedDrawing decoded = wmf_ ? DecodeWmf(Bytes(), codePages_) : DecodeEmf(Bytes(), codePages_);
     drawing_ = SvgDrawing::Read(QByteArray::fromStdString(decoded.svg));
     if (!drawing_)
         throw DecodeError("the drawing made of it cannot be read");

@@ -9,7 +9,7 @@
 
 #include <memory>
 #include <mutex>
-#include <vector>
+#include <span>
 
 namespace pictures::metafile {
 
@@ -17,7 +17,7 @@ class MetafileSource final : public Source {
 public:
     // Checks the header and the record chain (a WMF that states no size is played whole to
     // find it); throws DecodeError with the reason otherwise.
-    MetafileSource(std::vector<unsigned char> bytes, bool wmf, const CodePages& codePages);
+    MetafileSource(QByteArray bytes, bool wmf, const CodePages& codePages);
 
     double naturalWidth() const override { return width_; }
     double naturalHeight() const override { return height_; }
@@ -28,7 +28,12 @@ private:
     const SvgDrawing& Drawing() const;
     NaturalSize Play() const;
 
-    std::vector<unsigned char> bytes_;
+    std::span<const unsigned char> Bytes() const {
+        return {reinterpret_cast<const unsigned char*>(bytes_.constData()),
+                static_cast<std::size_t>(bytes_.size())};
+    }
+
+    QByteArray bytes_;
     bool wmf_;
     const CodePages& codePages_;
     double width_ = 0;

@@ -1,10 +1,10 @@
 // EMF to SVG with a player of our own: the header and the record chain are checked first, then
 // the records drawn onto a canvas of the frame's size.
-#include "decoder/gdi/Decoded.h"
+#include "decoder/canvas/SvgCanvas.h"
 #include "decoder/emf/EmfFrame.h"
 #include "decoder/emf/EmfPlayer.h"
 #include "decoder/emf/EmfRecords.h"
-#include "decoder/canvas/SvgCanvas.h"
+#include "decoder/gdi/Decoded.h"
 
 namespace pictures::metafile {
 
@@ -17,7 +17,7 @@ NaturalSize EmfSize(std::span<const unsigned char> bytes) {
     return size;
 }
 
-DecodedDrawing DecodeEmf(std::span<unsigned char> bytes, const CodePages& codePages) {
+DecodedDrawing DecodeEmf(std::span<const unsigned char> bytes, const CodePages& codePages) {
     const EmfHeader header = ReadEmfHeader(bytes);
     const std::vector<EmfRecord> records = EmfRecords(bytes);
     DecodedDrawing drawing;

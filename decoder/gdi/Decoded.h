@@ -32,8 +32,8 @@ struct NaturalSize {
 NaturalSize EmfSize(std::span<const unsigned char> bytes);
 std::optional<NaturalSize> WmfSize(std::span<const unsigned char> bytes);
 
-DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePages);
-DecodedDrawing DecodeEmf(std::span<unsigned char> bytes, const CodePages& codePages);
+DecodedDrawing DecodeWmf(std::span<const unsigned char> bytes, const CodePages& codePages);
+DecodedDrawing DecodeEmf(std::span<const unsigned char> bytes, const CodePages& codePages);
 
 // How large the SVG of an input of `inputBytes` may grow: in proportion to the input, and
 // never past the answer's cap.

@@ -167,7 +167,7 @@ std::optional<NaturalSize> WmfSize(std::span<const unsigned char> bytes) {
     return size;
 }
 
-DecodedDrawing DecodeWmf(std::span<unsigned char> bytes, const CodePages& codePages) {
+DecodedDrawing DecodeWmf(std::span<const unsigned char> bytes, const CodePages& codePages) {
     const std::optional<Placeable> placeable = ReadPlaceable(bytes);
     DecodedDrawing drawing;
     if (placeable) {
